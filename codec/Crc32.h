@@ -1,0 +1,20 @@
+// CRC-32 (reflected, polynomial 0xEDB88320). The register is not inverted
+// here: callers start from 0xFFFFFFFF and invert at the end, as the archive
+// engine's running CRC and the DBF trailer do.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace codec {
+
+extern const uint32_t kCrc32Table[256];
+
+uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
+
+// The usual finished CRC-32 of a buffer (zlib's crc32(0, data, length)).
+inline uint32_t Crc32(const void* data, size_t length) {
+  return ~Crc32Update(0xFFFFFFFFu, data, length);
+}
+
+}  // namespace codec

@@ -1,0 +1,76 @@
+#include "codec/Unpacker.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace codec {
+
+DecoderState& TheDecoderState() {
+  static DecoderState state;
+  return state;
+}
+
+void Unpacker::BeginEntry(uint16_t method, uint16_t flags, int32_t packedSize, int32_t unpackedSize) {
+  state_.method = method;
+  state_.flags = flags;
+  state_.unpackedSize = unpackedSize;
+  state_.endOfInput = false;
+  state_.inputPos = 0;
+  state_.inputCount = 0;
+  state_.outputCount = 0;
+  state_.windowFill = 0;
+  state_.firstRead = true;
+  state_.runningCrc = 0xFFFFFFFFu;
+  state_.inRemaining = packedSize;
+  state_.outRemaining = unpackedSize;
+}
+
+int32_t Unpacker::FetchInput() {
+  state_.inputCount = host_.ReadBlock(state_.input, std::min(state_.inRemaining, kInputBufferSize));
+  state_.inputPos = 0;
+  return state_.inputCount;
+}
+
+uint8_t Unpacker::ReadByte() {
+  if (host_.Cancelled()) state_.inRemaining = 0;
+  uint8_t result = 0;
+  if (state_.inRemaining <= 0) {
+    state_.inputCount = 0;
+  } else {
+    if (state_.inputPos >= state_.inputCount) FetchInput();
+    if (state_.inputCount > 0) {
+      result = state_.input[state_.inputPos++];
+      --state_.inRemaining;
+    }
+  }
+  state_.endOfInput = state_.inputCount == 0;
+  return result;
+}
+
+void Unpacker::PutDictByte(uint8_t b) {
+  PutByte(b);
+  state_.dictionary[state_.dictionaryPos] = b;
+  state_.dictionaryPos = static_cast<uint16_t>((state_.dictionaryPos + 1) % state_.dictionarySize);
+}
+
+void Unpacker::WriteWindow(int32_t count) {
+  if (count <= 0) return;
+  if (host_.WriteBlock(state_.window, count) == 0) host_.RaiseError(msgErrorWritingToFile);
+  state_.outRemaining -= count;
+  host_.BlockWritten(count);
+}
+
+void Unpacker::FlushWindow() {
+  const int32_t count = state_.windowFill;
+  if (count <= 0) return;
+  WriteWindow(count);
+  state_.windowFill = 0;
+}
+
+void Unpacker::ResetDictionary() {
+  state_.reduceState = 0;
+  std::memset(state_.dictionary.data(), 0, std::min<size_t>(state_.dictionarySize, state_.dictionary.size()));
+  state_.dictionaryPos = 0;
+}
+
+}  // namespace codec

@@ -1,0 +1,31 @@
+#include "rtl/Gbk.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace rtl {
+namespace {
+
+constexpr UINT kGbk = 936;
+
+std::string Convert(std::string_view text, UINT from, UINT to) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int wide = MultiByteToWideChar(from, 0, text.data(), length, nullptr, 0);
+  if (wide <= 0) return "?";
+  std::vector<wchar_t> buffer(static_cast<size_t>(wide));
+  MultiByteToWideChar(from, 0, text.data(), length, buffer.data(), wide);
+  const int narrow = WideCharToMultiByte(to, 0, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (narrow <= 0) return "?";
+  std::string result(static_cast<size_t>(narrow), '\0');
+  WideCharToMultiByte(to, 0, buffer.data(), wide, result.data(), narrow, nullptr, nullptr);
+  return result;
+}
+
+}  // namespace
+
+std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, CP_UTF8, kGbk); }
+std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, kGbk, CP_UTF8); }
+
+}  // namespace rtl

@@ -1,0 +1,21 @@
+// User-facing Chinese texts are written in UTF-8 in the sources and used as
+// code page 936 (GBK) bytes at run time, whichever compiler built them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace rtl {
+
+// Converts between UTF-8 and code page 936. Unconvertible input gives "?".
+std::string Utf8ToGbk(std::string_view utf8);
+std::string GbkToUtf8(std::string_view gbk);
+
+}  // namespace rtl
+
+// The GBK bytes of a UTF-8 literal, converted once and kept.
+#define GBK(utf8Literal)                                            \
+  ([]() -> const std::string& {                                     \
+    static const std::string converted = ::rtl::Utf8ToGbk(utf8Literal); \
+    return converted;                                               \
+  }())
