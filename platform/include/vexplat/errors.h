@@ -2,3 +2,6 @@
 #pragma once
 
 #include "vexplat/types.h"
+
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD dwErrCode);
