@@ -1,0 +1,61 @@
+#include "archive/UnZipTargetPath.h"
+
+#include <algorithm>
+
+#include "rtl/WinPath.h"
+
+namespace unzip {
+
+namespace {
+
+// The stored path without a drive ("C:" or "C:\") or a leading "\".
+std::string_view WithoutRoot(std::string_view name) {
+  if (name.find(':') != std::string_view::npos) {
+    const size_t firstBackslash = name.find('\\');
+    return name.substr(firstBackslash == 2 ? 3 : std::min<size_t>(2, name.size()));
+  }
+  if (!name.empty() && name.front() == '\\') return name.substr(1);
+  return name;
+}
+
+bool IsParentReference(std::string_view component) {
+  size_t dots = 0;
+  for (char c : component) {
+    if (c == '.') {
+      ++dots;
+    } else if (c != ' ') {
+      return false;
+    }
+  }
+  return dots >= 2;
+}
+
+}  // namespace
+
+std::string ComposeTargetPath(std::string_view normalizedName, std::string_view extractDir, bool useStoredDirs) {
+  if (normalizedName.empty()) return std::string();
+  std::string dir(extractDir);
+  if (useStoredDirs) {
+    if (dir.empty() || dir.back() != '\\') dir += '\\';
+    dir += rtl::ExtractFilePath(std::string(WithoutRoot(normalizedName)));
+  }
+  if (dir.find(':') == std::string::npos && (dir.empty() || dir.front() != '\\')) dir.insert(0, "\\");
+  return dir + rtl::ExtractFileName(std::string(normalizedName));
+}
+
+bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs) {
+  const std::string fileName = rtl::ExtractFileName(std::string(normalizedName));
+  std::string_view rest = useStoredDirs ? WithoutRoot(normalizedName) : std::string_view(fileName);
+  while (true) {
+    const size_t cut = rest.find_first_of("\\:");
+    if (IsParentReference(rest.substr(0, cut))) return true;
+    if (cut == std::string_view::npos) return false;
+    rest.remove_prefix(cut + 1);
+  }
+}
+
+bool NamesDirectory(std::string_view storedName) {
+  return !storedName.empty() && (storedName.back() == '/' || storedName.back() == '\\');
+}
+
+}  // namespace unzip
