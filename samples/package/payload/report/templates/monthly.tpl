@@ -1,0 +1,1 @@
+Monthly report template, version 2.1

@@ -1,0 +1,1 @@
+Yearly report template, version 2.1
