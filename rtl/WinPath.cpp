@@ -1,0 +1,63 @@
+#include "rtl/WinPath.h"
+
+#include <windows.h>
+
+namespace rtl {
+namespace {
+
+// Byte offset of the last whole character at or after which Delimiters
+// occurs, or npos. Trail bytes of double-byte characters are never matched.
+size_t LastDelimiter(const std::string& Path, const char* Delimiters) {
+  size_t found = std::string::npos;
+  const std::string delimiters(Delimiters);
+  for (size_t i = 0; i < Path.size(); ++i) {
+    const BYTE byte = static_cast<BYTE>(Path[i]);
+    if (IsDBCSLeadByte(byte) && i + 1 < Path.size()) {
+      ++i;  // skip the trail byte
+      continue;
+    }
+    if (delimiters.find(Path[i]) != std::string::npos) found = i;
+  }
+  return found;
+}
+
+}  // namespace
+
+bool EndsWithBackslash(const std::string& Path) {
+  if (Path.empty()) return false;
+  const size_t last = LastDelimiter(Path, "\\");
+  return last == Path.size() - 1;
+}
+
+std::string AddTrailingBackslash(const std::string& Path) {
+  if (Path.empty() || EndsWithBackslash(Path)) return Path;
+  return Path + "\\";
+}
+
+std::string RemoveTrailingBackslash(const std::string& Path) {
+  if (!EndsWithBackslash(Path)) return Path;
+  return Path.substr(0, Path.size() - 1);
+}
+
+std::string JoinPath(const std::string& Dir, const std::string& Name) {
+  if (Dir.empty() || EndsWithBackslash(Dir)) return Dir + Name;
+  return Dir + "\\" + Name;
+}
+
+std::string ExtractFilePath(const std::string& Path) {
+  const size_t last = LastDelimiter(Path, "\\:");
+  return last == std::string::npos ? std::string() : Path.substr(0, last + 1);
+}
+
+std::string ExtractFileName(const std::string& Path) {
+  const size_t last = LastDelimiter(Path, "\\:");
+  return last == std::string::npos ? Path : Path.substr(last + 1);
+}
+
+std::string ChangeFileExt(const std::string& Path, const std::string& Ext) {
+  const size_t dot = LastDelimiter(Path, ".\\:");
+  if (dot == std::string::npos || Path[dot] != '.') return Path + Ext;
+  return Path.substr(0, dot) + Ext;
+}
+
+}  // namespace rtl
