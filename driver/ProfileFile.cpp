@@ -1,0 +1,60 @@
+#include "driver/ProfileFile.h"
+
+#include <windows.h>
+
+#include <limits>
+
+namespace driver {
+namespace {
+
+int DigitValue(char c, int base) {
+  int value = -1;
+  if (c >= '0' && c <= '9') value = c - '0';
+  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+  return value < base ? value : -1;
+}
+
+}  // namespace
+
+int32_t ParseIniInteger(const std::string& Text, int32_t Default) {
+  size_t at = 0;
+  bool negative = false;
+  if (at < Text.size() && (Text[at] == '-' || Text[at] == '+')) negative = Text[at++] == '-';
+  int base = 10;
+  if (Text.size() - at > 2 && Text[at] == '0' && (Text[at + 1] == 'x' || Text[at + 1] == 'X')) {
+    base = 16;
+    at += 2;
+  }
+  if (at >= Text.size()) return Default;
+  int64_t value = 0;
+  // Hexadecimal may name the full 32-bit pattern (0xFFFFFFFF is -1).
+  const int64_t limit = base == 16 ? 0xFFFFFFFFll : static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
+  for (; at < Text.size(); ++at) {
+    const int digit = DigitValue(Text[at], base);
+    if (digit < 0) return Default;
+    value = value * base + digit;
+    if (value > limit) return Default;
+  }
+  if (base == 16) return static_cast<int32_t>(static_cast<uint32_t>(negative ? -value : value));
+  if (negative) return static_cast<int32_t>(-value);
+  if (value > std::numeric_limits<int32_t>::max()) return Default;
+  return static_cast<int32_t>(value);
+}
+
+std::string TProfileFile::ReadString(const std::string& Section, const std::string& Key,
+                                     const std::string& Default) const {
+  char buffer[2048] = {};
+  const DWORD length = GetPrivateProfileStringA(Section.c_str(), Key.c_str(), Default.c_str(), buffer,
+                                                sizeof(buffer), fileName_.c_str());
+  return std::string(buffer, length < sizeof(buffer) ? length : sizeof(buffer) - 1);
+}
+
+int32_t TProfileFile::ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const {
+  const std::string text = ReadString(Section, Key, "");
+  return text.empty() ? Default : ParseIniInteger(text, Default);
+}
+
+std::string TProfileFile::Numbered(const std::string& Key, int32_t Index) { return Key + std::to_string(Index); }
+
+}  // namespace driver

@@ -1,0 +1,29 @@
+// Reading an INI file through the Windows profile-string service: names match
+// without regard to case, values hold at most 2047 bytes, and anything missing
+// reads as the default.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace driver {
+
+// Decimal, or hexadecimal after "0x"/"0X" (more than two characters); text
+// that does not parse, or does not fit 32 bits, gives Default.
+int32_t ParseIniInteger(const std::string& Text, int32_t Default);
+
+class TProfileFile {
+ public:
+  explicit TProfileFile(std::string FileName) : fileName_(std::move(FileName)) {}
+
+  std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default) const;
+  int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
+
+  // Key + the index in decimal: Source0, Source1, ...
+  static std::string Numbered(const std::string& Key, int32_t Index);
+
+ private:
+  std::string fileName_;
+};
+
+}  // namespace driver
