@@ -19,6 +19,8 @@ enum DecoderMessage : int32_t {
   msgErrorWritingToFile = 25136,
   msgIncompleteCodeSet = 25138,
   msgOutOfMemory = 25253,
+  msgAmbiguousTree = 25293,
+  msgStackOverflow = 25298,
   msgUnsupportedMethod = 25326,
 };
 
