@@ -42,6 +42,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {ERROR_LOCK_VIOLATION, "进程无法访问文件，因为另一个程序已锁定文件的一部分。"},
     {ERROR_HANDLE_EOF, "已到文件结尾。"},
     {ERROR_NOT_SUPPORTED, "不支持该请求。"},
+    {ERROR_BAD_NETPATH, "找不到网络路径。"},
     {ERROR_FILE_EXISTS, "文件存在。"},
     {ERROR_INVALID_PARAMETER, "参数错误。"},
     {ERROR_DISK_FULL, "磁盘空间不足。"},

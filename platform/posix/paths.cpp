@@ -1,0 +1,357 @@
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "ErrnoMap.h"
+#include "PathMap.h"
+#include "Recode.h"
+#include "vexplat/standin.h"
+
+namespace vexplat::detail {
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Calls `visit(offset, length)` for each character of a GBK text.
+template <typename Visit>
+void ForEachGbkCharacter(std::string_view text, Visit visit) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    visit(i, length);
+    i += length;
+  }
+}
+
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  ForEachGbkCharacter(text, [&](size_t, size_t) { ++count; });
+  return count;
+}
+
+bool EndsWithSeparator(std::string_view text) {
+  bool last = false;
+  ForEachGbkCharacter(text, [&](size_t at, size_t length) { last = length == 1 && IsSeparator(text[at]); });
+  return last;
+}
+
+// Characters Windows refuses in a name; '*' and '?' are the wildcards.
+bool IsValidName(std::string_view name, bool allowWildcards) {
+  bool valid = true;
+  ForEachGbkCharacter(name, [&](size_t at, size_t length) {
+    if (length != 1) return;
+    const unsigned char c = static_cast<unsigned char>(name[at]);
+    if (c < 0x20 || std::strchr("<>:\"|", c) != nullptr) valid = false;
+    if (!allowWildcards && (c == '*' || c == '?')) valid = false;
+  });
+  return valid;
+}
+
+// Windows ignores trailing dots and spaces of a name.
+std::string WithoutTrailingDotsAndSpaces(std::string name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
+std::vector<std::string> SplitPosix(std::string_view path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::string CurrentPosixDirectory() {
+  char buffer[PATH_MAX];
+  return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+}
+
+// An absolute POSIX path as its components, without "." and "..".
+std::vector<std::string> AbsoluteComponents(const std::string& path) {
+  if (!path.empty() && path.front() == '/') return SplitPosix(path);
+  return SplitPosix(CurrentPosixDirectory() + "/" + path);
+}
+
+bool StartsWith(const std::vector<std::string>& path, const std::vector<std::string>& prefix) {
+  return prefix.size() <= path.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
+}
+
+// The entry of `directory` whose name equals `name` but for case.
+std::optional<std::string> FindIgnoringCase(const std::string& directory, const std::string& name) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
+  if (!dir) return std::nullopt;
+  std::optional<std::string> best;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string candidate = entry->d_name;
+    // Several spellings may exist on POSIX; take the same one every time.
+    if (SameNameIgnoringCase(candidate, name) && (!best || candidate < *best)) best = candidate;
+  }
+  return best;
+}
+
+std::optional<WindowsPath> CurrentWindowsPath() {
+  const std::string cwd = CurrentPosixDirectory();
+  if (cwd.empty()) return std::nullopt;
+  return WindowsPathOf(cwd);
+}
+
+std::optional<WindowsPath> Refuse(DWORD error) {
+  SetLastError(error);
+  return std::nullopt;
+}
+
+// Copies a text into a caller's buffer with the rule of GetCurrentDirectoryA
+// and friends: the length without NUL on success, else the size needed.
+DWORD AnswerText(const std::string& text, DWORD bufferLength, LPSTR buffer) {
+  if (buffer == nullptr || text.size() + 1 > bufferLength) return static_cast<DWORD>(text.size() + 1);
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<DWORD>(text.size());
+}
+
+}  // namespace
+
+std::string WindowsPath::ToString() const {
+  std::string text{drive, ':', '\\'};
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (i > 0) text += '\\';
+    text += components[i];
+  }
+  return text;
+}
+
+std::vector<std::string> SplitGbkPath(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string current;
+  ForEachGbkCharacter(path, [&](size_t at, size_t length) {
+    if (length == 1 && IsSeparator(path[at])) {
+      if (!current.empty()) parts.push_back(std::move(current));
+      current.clear();
+    } else {
+      current.append(path.substr(at, length));
+    }
+  });
+  if (!current.empty()) parts.push_back(std::move(current));
+  return parts;
+}
+
+std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path) {
+  size_t cut = std::string_view::npos;  // offset just after the last separator
+  ForEachGbkCharacter(path, [&](size_t at, size_t length) {
+    if (length == 1 && IsSeparator(path[at])) cut = at + 1;
+  });
+  if (cut == std::string_view::npos && path.size() >= 2 && path[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(path[0]))) {
+    cut = 2;
+  }
+  if (cut == std::string_view::npos) return {std::string(), std::string(path)};
+  return {std::string(path.substr(0, cut)), std::string(path.substr(cut))};
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcards) {
+  if (path == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
+  const std::string_view text(path);
+  if (text.empty()) return Refuse(ERROR_PATH_NOT_FOUND);
+  if (CharacterCount(text) >= MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
+  if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
+    return Refuse(ERROR_BAD_NETPATH);  // network and device paths do not exist here
+  }
+
+  WindowsPath result;
+  std::string_view rest = text;
+  if (text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0]))) {
+    result.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    rest = text.substr(2);
+    if (rest.empty() || !IsSeparator(rest[0])) {
+      // "X:name" continues the current directory when it is on that drive.
+      const auto cwd = CurrentWindowsPath();
+      if (cwd && cwd->drive == result.drive) result.components = cwd->components;
+    }
+  } else if (!IsSeparator(text[0])) {
+    const auto cwd = CurrentWindowsPath();
+    if (!cwd) return Refuse(ERROR_PATH_NOT_FOUND);
+    result.components = cwd->components;
+  }
+
+  for (std::string& part : SplitGbkPath(rest)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!result.components.empty()) result.components.pop_back();
+      continue;
+    }
+    std::string name = WithoutTrailingDotsAndSpaces(std::move(part));
+    if (name.empty()) continue;
+    if (!IsValidName(name, allowWildcards)) return Refuse(ERROR_INVALID_NAME);
+    result.components.push_back(std::move(name));
+  }
+  result.trailingSeparator = EndsWithSeparator(rest) && !result.components.empty();
+  return result;
+}
+
+std::optional<std::string> ResolveParsed(const WindowsPath& path) {
+  const auto drive = LookupDrive(path.drive);
+  if (!drive) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (!drive->HasMedium()) {
+    SetLastError(ERROR_NOT_READY);
+    return std::nullopt;
+  }
+  std::string posix = drive->root == "/" ? std::string() : drive->root;
+  bool parentExists = true;
+  for (const std::string& component : path.components) {
+    const auto name = GbkToUtf8(component);
+    if (!name) {
+      SetLastError(ERROR_INVALID_NAME);
+      return std::nullopt;
+    }
+    const std::string exact = posix + "/" + *name;
+    struct stat info;
+    if (parentExists && lstat(exact.c_str(), &info) != 0) {
+      if (const auto match = FindIgnoringCase(posix.empty() ? "/" : posix, *name)) {
+        posix += "/" + *match;
+        continue;
+      }
+      parentExists = false;
+    }
+    posix = exact;
+  }
+  if (posix.empty()) return std::string("/");
+  if (path.trailingSeparator) posix += '/';
+  return posix;
+}
+
+std::optional<std::string> ResolvePath(const char* windowsPath) {
+  const auto parsed = ParseWindowsPath(windowsPath);
+  if (!parsed) return std::nullopt;
+  return ResolveParsed(*parsed);
+}
+
+std::optional<WindowsPath> WindowsPathOf(const std::string& posixPath) {
+  const std::vector<std::string> components = AbsoluteComponents(posixPath);
+  std::optional<Drive> best;
+  size_t bestLength = 0;
+  for (const Drive& drive : MappedDrives()) {
+    if (!drive.HasMedium()) continue;
+    std::vector<std::vector<std::string>> roots = {SplitPosix(drive.root)};
+    if (char* canonical = realpath(drive.root.c_str(), nullptr)) {
+      roots.push_back(SplitPosix(canonical));
+      free(canonical);
+    }
+    for (const auto& root : roots) {
+      if (StartsWith(components, root) && (!best || root.size() > bestLength)) {
+        best = drive;
+        bestLength = root.size();
+      }
+    }
+  }
+  if (!best) return std::nullopt;
+  WindowsPath result;
+  result.drive = best->letter;
+  for (size_t i = bestLength; i < components.size(); ++i) {
+    auto name = Utf8ToGbk(components[i]);
+    if (!name) return std::nullopt;
+    result.components.push_back(std::move(*name));
+  }
+  return result;
+}
+
+DWORD MissingPathError(const std::string& posixPath) {
+  std::string path = posixPath;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const size_t slash = path.rfind('/');
+  const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat info;
+  const bool parentIsDirectory = stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return parentIsDirectory ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace vexplat::detail
+
+namespace vexplat {
+
+std::string ToPosixPath(const std::string& windowsPath) {
+  return detail::ResolvePath(windowsPath.c_str()).value_or(std::string());
+}
+
+std::string ToWindowsPath(const std::string& posixPath) {
+  const auto path = detail::WindowsPathOf(posixPath);
+  return path ? path->ToString() : std::string();
+}
+
+}  // namespace vexplat
+
+using vexplat::detail::AnswerText;
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+  const auto cwd = vexplat::detail::CurrentWindowsPath();
+  if (!cwd) return vexplat::detail::Fail(ERROR_PATH_NOT_FOUND);
+  return AnswerText(cwd->ToString(), nBufferLength, lpBuffer);
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
+  const auto path = vexplat::detail::ResolvePath(lpPathName);
+  if (!path) return FALSE;
+  if (chdir(path->c_str()) == 0) return TRUE;
+  const int error = errno;
+  struct stat info;
+  if (error == ENOTDIR && stat(path->c_str(), &info) == 0) return vexplat::detail::Fail(ERROR_DIRECTORY);
+  if (error == ENOENT) return vexplat::detail::Fail(vexplat::detail::MissingPathError(*path));
+  return vexplat::detail::FailFromErrno(error);
+}
+
+DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
+  const auto path = vexplat::detail::ParseWindowsPath(lpFileName, true);
+  if (!path) return 0;
+  std::string text = path->ToString();
+  if (path->trailingSeparator) text += '\\';
+  const DWORD answer = AnswerText(text, nBufferLength, lpBuffer);
+  if (lpFilePart != nullptr && answer < nBufferLength && lpBuffer != nullptr) {
+    const bool named = !path->components.empty() && !path->trailingSeparator;
+    *lpFilePart = named ? lpBuffer + (text.size() - path->components.back().size()) : nullptr;
+  }
+  return answer;
+}
+
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+  if (hModule != nullptr) return vexplat::detail::Fail(ERROR_MOD_NOT_FOUND);  // only the program itself
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length < 0) return vexplat::detail::FailFromErrno();
+  const auto path = vexplat::detail::WindowsPathOf(std::string(buffer, static_cast<size_t>(length)));
+  // A program outside every drive has no Windows name.
+  if (!path) return vexplat::detail::Fail(ERROR_PATH_NOT_FOUND);
+  const std::string text = path->ToString();
+  if (lpFilename == nullptr || nSize == 0) return vexplat::detail::Fail(ERROR_INSUFFICIENT_BUFFER);
+  if (text.size() + 1 > nSize) {
+    // Like Windows: as much as fits, terminated, and the buffer size.
+    std::memcpy(lpFilename, text.data(), nSize - 1);
+    lpFilename[nSize - 1] = '\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return nSize;
+  }
+  std::memcpy(lpFilename, text.c_str(), text.size() + 1);
+  return static_cast<DWORD>(text.size());
+}
