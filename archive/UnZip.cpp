@@ -1,0 +1,376 @@
+#include "archive/UnZip.h"
+
+#include <windows.h>
+
+#include <exception>
+
+#include "archive/ArcHelpers.h"
+#include "archive/MessageTable.h"
+#include "archive/UnZipFileSpec.h"
+#include "archive/UnZipPassword.h"
+#include "archive/UnZipTargetPath.h"
+#include "codec/Crc32.h"
+#include "codec/DecoderState.h"
+#include "codec/ZipCrypto.h"
+#include "rtl/Exception.h"
+#include "rtl/WinPath.h"
+
+namespace {
+
+constexpr uint16_t kEncryptedFlag = 0x0001;
+constexpr uint32_t kArchiveBitOnly = 0x20;
+
+// Time spent in the caller's handlers does not count as extraction time.
+class TimerPause {
+ public:
+  explicit TimerPause(TorxTimer& timer) : timer_(timer) { timer_.Pause(); }
+  ~TimerPause() { timer_.Resume(); }
+  TimerPause(const TimerPause&) = delete;
+  TimerPause& operator=(const TimerPause&) = delete;
+
+ private:
+  TorxTimer& timer_;
+};
+
+bool AcceptedArcType(TArcType type) {
+  switch (type) {
+    case atACE: case atArc: case atArcExe: case atArj: case atArjExe: case atBh: case atBhExe:
+    case atCab: case atGZip: case atJar: case atLha: case atLhaExe: case atLzh: case atLzhExe:
+    case atRar: case atRarExe: case atTar: case atUue: case atZip: case atZipExe: case atZipMV: case atZoo:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Kinds whose archives other components open themselves.
+bool OpenedElsewhere(TArcType type) { return type == atACE || type == atCab || type == atRar; }
+
+bool ReadRecord(TReadProc& read, TByteFile& archive, void* record, int32_t size) {
+  return read(archive, static_cast<uint8_t*>(record), size, false, ckNone) == size;
+}
+
+}  // namespace
+
+TUnZIP::TUnZIP(TComponent* owner) : TUnBase(owner) {}
+
+int32_t TUnZIP::Extract() {
+  const TEntryStep step = [this](TByteFile& archive, TByteFile& output, TEntryInfo& entry) {
+    return ExtractEntry(archive, output, entry);
+  };
+  return Run(step);
+}
+
+int32_t TUnZIP::List(const std::function<void(const TListedEntry&)>& onEntry) {
+  const TEntryStep step = [this, &onEntry](TByteFile& archive, TByteFile&, TEntryInfo& entry) {
+    std::string storedName;
+    if (!ReadLocalHeader(archive, entry, storedName)) return TEntryResult::Next;
+    ++fCount;
+    onEntry(TListedEntry{NormalizeEntryName(storedName), entry.FlagWord, entry.Method, entry.PackedSize,
+                         entry.UnpackedSize, entry.CRC32, fLocalHeader.FileDate, entry.ExternalAttr});
+    return TEntryResult::Next;
+  };
+  return Run(step);
+}
+
+int32_t TUnZIP::Run(const TEntryStep& step) {
+  ActiveComponent = this;
+  fCount = 0;
+  fNewestDate = 0;
+  fPosition = 0;
+  fArchiveRemaining = 0;
+  fTotalBytes = 0;
+  fProgressByArchive = 0;
+  fCancel = 0;
+  ProcessMessages();
+  OutputMode = 0;
+  ReadSource = 0;
+  if (CpuType == cpt80486) CpuType = cptAuto;
+
+  // The spanned path moves ArchiveFile from disk to disk; the caller gets
+  // back what it set, however the run ends.
+  struct RestoreArchiveFile {
+    std::string& field;
+    const std::string saved;
+    ~RestoreArchiveFile() { field = saved; }
+  } restore{fArchiveFile, fArchiveFile};
+
+  if (fArchiveFile.empty()) RaiseError(fArchiveFile, "", "0", E_FILENOTFOUND);
+  if (!AcceptedArcType(fArcType)) RaiseError(fArchiveFile, "", "0", E_INVALIDARCTYPE);
+  const bool opened = !OpenedElsewhere(fArcType);
+  if (opened && !OpenArchive(fArcFile, fArchiveFile)) RaiseError(fArchiveFile, "", "0", E_FOPEN);
+
+  TByteFile output;
+  auto wrapUp = [&] {
+    if (OnDeactivate) OnDeactivate(this);
+    fFileList.TearDown();
+    if (opened && !CloseArchive(fArcFile)) throw EInOutError(archive::MessageText(E_CLOSE), 0);
+  };
+  auto stopTimer = [&] {
+    if (!OnElapsedTime) return;
+    fTimer->Stop();
+    OnElapsedTime(this, fTimer->ElapsedTime());
+  };
+
+  try {
+    if (OnActivate) OnActivate(this);
+    fCurrentPassword.clear();
+    fTargetPath.clear();
+    fArchiveSize = fArcFile.IsOpen() ? fArcFile.Size() : fArchiveSize;
+    fEndBound = fArchiveSize;
+    fPosition = fOffset;
+    fFileList.SetUp();
+    fCurrentEntry = TEntryInfo{};
+    fStep = &step;
+    try {
+      if (OnElapsedTime) fTimer->Start();
+      ExtractArchive(fArcFile, output);
+    } catch (...) {
+      fStep = nullptr;
+      stopTimer();
+      throw;
+    }
+    fStep = nullptr;
+    stopTimer();
+  } catch (...) {
+    try {
+      wrapUp();
+    } catch (...) {
+      // The first failure is the one to report.
+    }
+    throw;
+  }
+  wrapUp();
+  return fCount;
+}
+
+void TUnZIP::ExtractArchive(TByteFile& archive, TByteFile& output) {
+  if (fStep == nullptr) return;
+  try {
+    WalkAndProcess(archive, output, *fStep);
+  } catch (const std::exception&) {
+    // A seek error (already told to OnError) or an input/output failure of
+    // the walk ends the run; what was written stays.
+  }
+  // The next run reads the end record afresh.
+  fEndOfCentralDir.SignatureAtt = 0;
+}
+
+void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryStep& step) {
+  fPosition = fOffset;
+  // Spanned archives are walked like single-file ones here: one pass over
+  // the disk that holds the directory.
+  if (OnCorruptZipHeader &&
+      (fHeaderFlags & (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) !=
+          (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) {
+    bool cancel = true;
+    {
+      TimerPause pause(*fTimer);
+      OnCorruptZipHeader(this, fHeaderFlags, cancel);
+    }
+    if (cancel) return;
+  }
+  const int32_t passes = 1;
+
+  const TWalkMode mode = ChooseWalkMode();
+  fPosition = fOffset;
+  if (!archive.TrySeek(fPosition)) RaiseError(fArchiveFile, "", "0", E_SEEKERROR);
+
+  fCount = 0;
+  const bool selectAll = unzip::SelectsAll(fFileSpec);
+  for (int32_t pass = 0; pass < passes; ++pass) {
+    {
+      TimerPause pause(*fTimer);
+      WalkDirectory(archive, fFileList, mode, fPosition, fEndBound,
+                    [this](const std::string& name) { return MatchesFileSpec(name, false); }, selectAll);
+    }
+    fArchiveRemaining = fTotalBytes;
+    for (int32_t i = 0; i < fFileList.Count() && !Cancelled(); ++i) {
+      if (step(archive, output, fFileList.Items(i)) == TEntryResult::Stop) return;
+    }
+  }
+}
+
+bool TUnZIP::ReadLocalHeader(TByteFile& archive, const TEntryInfo& entry, std::string& storedName) {
+  fCurrentEntry = entry;
+  archive.Seek(entry.LocalHeaderOffset);
+  if (!ReadRecord(ReadProc, archive, &fLocalHeader, sizeof fLocalHeader) ||
+      fLocalHeader.SignatureAtt != LOCAL_FILE_HEADER_SIGNATURE) {
+    NotifyError("", "", "0", E_BADLOCALHEADER);
+    return false;
+  }
+  fPosition = entry.LocalHeaderOffset + static_cast<int32_t>(sizeof fLocalHeader);
+  storedName = ReadEntryName(archive, fPosition, fLocalHeader.FileNameLen);
+  return true;
+}
+
+TUnZIP::TEntryResult TUnZIP::ExtractEntry(TByteFile& archive, TByteFile& output, TEntryInfo& entry) {
+  std::string name;
+  if (!ReadLocalHeader(archive, entry, name)) return TEntryResult::Next;
+  BuildTargetPath(name);
+  const rtl::TDateTime fileDate = DosDateToDateTime(static_cast<int32_t>(fLocalHeader.FileDate));
+  if (!TestOnly && !PlaceableEntry(name)) return TEntryResult::Next;
+
+  bool exists = false;
+  if (!ConfirmEntry(name, exists, fileDate)) return TEntryResult::Stop;
+  if (exists && OverwriteMode == omSkip) {
+    fArchiveRemaining -= static_cast<int32_t>(entry.UnpackedSize);
+    Progress(0, 0, fTotalBytes);
+    return TEntryResult::Next;
+  }
+
+  bool ok = true;
+  fPosition += fLocalHeader.ExtraFieldLen;
+  archive.Seek(fPosition);
+  if (fLocalHeader.GeneralPurpose & kEncryptedFlag) ok = SearchPassword(archive);
+
+  bool decoded = false;
+  if (ok) {
+    try {
+      if (!TestOnly && !OpenTarget(output, fTargetPath, name)) RaiseError(fTargetPath, "", "0", E_FOPEN);
+      try {
+        decoded = true;
+        DecodeEntry(archive, output, entry, fTargetPath);
+      } catch (...) {
+        FinishTarget(output, entry.ExternalAttr, fLocalHeader.FileDate, fTargetPath);
+        throw;
+      }
+      FinishTarget(output, entry.ExternalAttr, fLocalHeader.FileDate, fTargetPath);
+    } catch (const std::exception&) {
+      // The entry is abandoned (its fault went to OnError); the run goes on.
+    }
+  } else if (OnGetPassword) {
+    NotifyError(fTargetPath, "", "0", E_PASSWORDFAILED);
+    ReportCrcVerdict(entry, name, ok, decoded);
+    return TEntryResult::Stop;
+  }
+  ReportCrcVerdict(entry, name, ok, decoded);
+  return TEntryResult::Next;
+}
+
+bool TUnZIP::PlaceableEntry(const std::string& storedName) {
+  const std::string normalized = NormalizeEntryName(storedName);
+  if (unzip::ClimbsOutOfTarget(normalized, UseStoredDirs)) {
+    NotifyError(storedName, "", "0", E_INVALIDFN);
+    return false;
+  }
+  if (!unzip::NamesDirectory(normalized)) return true;
+  if (UseStoredDirs) {
+    try {
+      archive::CreateDirectoryChain(fTargetPath);
+    } catch (const std::exception&) {
+    }
+    if (!archive::DirExistsOrEmpty(rtl::RemoveTrailingBackslash(fTargetPath))) NotifyError(fTargetPath, "", "0", E_UNABLETOCREATEDIR);
+  }
+  return false;
+}
+
+bool TUnZIP::ConfirmEntry(std::string& name, bool& exists, rtl::TDateTime fileDate) {
+  (void)name;
+  TimerPause pause(*fTimer);
+  if (OnProgress) {
+    fProgressByFile = 0;
+    ProcessMessages();
+    OnProgress(this, fProgressByFile, fProgressByArchive);
+  }
+  exists = !TestOnly && TargetFileExists();
+  if (ConfirmOverwrites && exists) {
+    if (OnFileExists) {
+      OnFileExists(this, fTargetPath, fileDate, OverwriteMode);
+    } else {
+      OverwriteMode = omSkip;
+    }
+  }
+  if (!exists || (OverwriteMode == omOverwrite && !Cancelled())) {
+    ++fCount;
+    std::string fileName = fTargetPath;
+    bool extract = true;
+    if (OnBegin) OnBegin(this, fileName, fCount, extract);
+    if (extract) {
+      try {
+        if (OnRenameCompressedFile) OnRenameCompressedFile(this, fileName);
+      } catch (...) {
+        fTargetPath = fileName;
+        throw;
+      }
+      fTargetPath = fileName;
+    }
+  }
+  return !Cancelled();
+}
+
+bool TUnZIP::TargetFileExists() const {
+  const DWORD attributes = GetFileAttributesA(fTargetPath.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool TUnZIP::SearchPassword(TByteFile& archive) {
+  TimerPause pause(*fTimer);
+  uint8_t bytes[codec::kEncryptionHeaderSize] = {};
+  const int32_t count = ReadProc(archive, bytes, codec::kEncryptionHeaderSize, false, ckNone);
+  TEncryptionHeader header(bytes, count, fLocalHeader);
+
+  bool passed = header.Passes(fCurrentPassword);
+  for (size_t i = 0; !passed && i < Passwords.size(); ++i) {
+    fCurrentPassword = Passwords[i];
+    passed = header.Passes(fCurrentPassword);
+  }
+  if (passed) return true;
+
+  if (!OnGetPassword) {
+    NotifyError(fTargetPath, "OnGetPassword", "0", E_REQUIREDEVENT);
+    return false;
+  }
+  bool tryAgain = true;
+  for (int32_t attempt = 0; attempt < PasswordAttempts; ++attempt) {
+    OnGetPassword(this, fTargetPath, fCurrentPassword, tryAgain);
+    if (!tryAgain) break;
+    passed = header.Passes(fCurrentPassword);
+    if (passed) {
+      Passwords.insert(Passwords.begin(), fCurrentPassword);
+      break;
+    }
+    fCurrentPassword.clear();
+    NotifyError(fTargetPath, "", "0", E_INVALIDPASSWORD);
+  }
+  return passed;
+}
+
+void TUnZIP::ReportCrcVerdict(const TEntryInfo& entry, const std::string& storedName, bool ok, bool decoded) {
+  const bool crcPass = decoded && (RunningCrc() ^ 0xFFFFFFFFu) == entry.CRC32;
+  if (OnEnd) {
+    TimerPause pause(*fTimer);
+    OnEnd(this, fTargetPath, crcPass);
+  } else if (ok && decoded && !crcPass) {
+    NotifyError(storedName, "", "0", E_CRCERROR);
+  }
+}
+
+void TUnZIP::FinishTarget(TByteFile& output, uint32_t attributes, uint32_t dosDateTime,
+                          const std::string& targetPath) {
+  if (TestOnly || !output.IsOpen()) return;
+  FILETIME localTime{}, fileTime{};
+  bool haveTime = false;
+  if (DateAttribute == daSysDate) {
+    GetSystemTimeAsFileTime(&fileTime);
+    haveTime = true;
+  } else {
+    const uint32_t value = DateAttribute == daMaxFileDate ? static_cast<uint32_t>(fNewestDate) : dosDateTime;
+    haveTime = DosDateTimeToFileTime(HIWORD(value), LOWORD(value), &localTime) &&
+               LocalFileTimeToFileTime(&localTime, &fileTime);
+  }
+  // A date that cannot be set leaves the file as written.
+  if (haveTime) SetFileTime(output.Handle(), nullptr, nullptr, &fileTime);
+  output.Close();
+  if (RestoreFileAttr && attributes != kArchiveBitOnly) SetFileAttributesA(targetPath.c_str(), attributes);
+}
+
+int32_t TUnZIP::WriteBlock(TByteFile& file, uint8_t* buffer, int32_t count, uint8_t checkKind, bool decrypt) {
+  if (!TestOnly) return TUnBase::WriteBlock(file, buffer, count, checkKind, decrypt);
+  DecryptBuffer(decrypt, buffer, count);
+  if (count > 0 && checkKind == ckCrc32) {
+    codec::DecoderState& state = codec::TheDecoderState();
+    state.runningCrc = codec::Crc32Update(state.runningCrc, buffer, static_cast<size_t>(count));
+  }
+  return count > 0 ? count : 0;
+}
