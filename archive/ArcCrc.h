@@ -3,6 +3,7 @@
 // of archive kinds that check with CRC-16. The register lives with the caller.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,7 +19,19 @@ inline void Crc32Block(const void* buffer, size_t length, uint32_t& crc) {
   crc = codec::Crc32Update(crc, buffer, length);
 }
 
-extern const uint16_t kCrc16Table[256];
+namespace detail {
+constexpr std::array<uint16_t, 256> MakeCrc16Table() {
+  std::array<uint16_t, 256> table{};
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t c = n;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (0xA001 ^ (c >> 1)) : (c >> 1);
+    table[n] = static_cast<uint16_t>(c);
+  }
+  return table;
+}
+}  // namespace detail
+
+inline constexpr std::array<uint16_t, 256> kCrc16Table = detail::MakeCrc16Table();
 
 void Crc16Block(const void* buffer, size_t length, uint32_t& crc);
 
