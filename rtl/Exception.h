@@ -38,7 +38,12 @@ class EWin32Error : public rtl::Exception {
   uint32_t ErrorCode;
 };
 
-VEX_EXCEPTION_CLASS(EWin32FileError);
+// A logical file error (no failed system call behind it): ErrorCode is 0.
+class EWin32FileError : public EWin32Error {
+ public:
+  explicit EWin32FileError(std::string message) : EWin32Error(std::move(message), 0) {}
+  const char* ClassName() const override { return "EWin32FileError"; }
+};
 VEX_EXCEPTION_CLASS(EVexDBError);
 VEX_EXCEPTION_CLASS(ECreateDirError);
 VEX_EXCEPTION_CLASS(EAssertionFailed);
