@@ -54,6 +54,11 @@ class THandleGuard {
 
 }  // namespace
 
+bool RegKeyExists(HKEY Root, const std::string& Key) {
+  TRegKey key;
+  return key.Open(Root, Key);
+}
+
 bool TryReadRegString(HKEY Root, const std::string& Key, const std::string& Name, std::string& Value) {
   TRegKey key;
   if (!key.Open(Root, Key)) return false;

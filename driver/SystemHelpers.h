@@ -28,6 +28,8 @@ using rtl::RemoveTrailingBackslash;
 
 // Registry, always with full access. A leading backslash of Key is ignored.
 // A key that cannot be opened counts as absent.
+// Whether Key below Root can be opened with full access.
+bool RegKeyExists(HKEY Root, const std::string& Key);
 bool TryReadRegString(HKEY Root, const std::string& Key, const std::string& Name, std::string& Value);
 void ReadRegString(HKEY Root, const std::string& Key, const std::string& Name, std::string& Value);
 std::string ReadRegString(HKEY Root, const std::string& Key, const std::string& Name);

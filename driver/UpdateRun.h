@@ -9,15 +9,9 @@
 #include "driver/ArchiveExtractor.h"
 #include "driver/PackageSource.h"
 #include "driver/TaskTable.h"
+#include "driver/UpdateManifest.h"
 
 namespace driver {
-
-// Applies Update.Ini of the extracted package to the installation.
-class IUpdateManifest {
- public:
-  virtual ~IUpdateManifest() = default;
-  virtual void ApplyManifest(const std::string& WorkDir, const std::string& RootDir) = 0;
-};
 
 struct TUpdateServices {
   IPackageSource& Package;
