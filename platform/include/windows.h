@@ -13,4 +13,5 @@
 #include "vexplat/user.h"
 #include "vexplat/process.h"
 #include "vexplat/resources.h"
+#include "vexplat/library.h"
 #include "vexplat/profile.h"

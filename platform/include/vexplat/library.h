@@ -1,0 +1,22 @@
+// Win32 subset: modules (declarations of the POSIX stand-in).
+#pragma once
+
+#include "vexplat/types.h"
+
+#define DONT_RESOLVE_DLL_REFERENCES 0x00000001u
+#define LOAD_LIBRARY_AS_DATAFILE 0x00000002u
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+#define LOAD_IGNORE_CODE_AUTHZ_LEVEL 0x00000010u
+#define LOAD_LIBRARY_AS_IMAGE_RESOURCE 0x00000020u
+#define LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE 0x00000040u
+
+// Only data-file loading exists on POSIX: the PE file's resource directory is
+// read (LoadStringA, FindResourceA); code is never run. A file that is not a
+// PE image fails with ERROR_BAD_EXE_FORMAT (193); loading for execution fails
+// with 193 as well.
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+// NULL names the program itself; other names are looked up among the
+// modules loaded as data files by their path.
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
