@@ -1,0 +1,39 @@
+// What vexzip shows and asks on the console while the component runs: one
+// line per error, the overwrite and password questions (only on a
+// terminal), and a progress bar on a terminal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/UnZip.h"
+
+namespace vexzip {
+
+class Console {
+ public:
+  Console();
+
+  // Hooks the component's events up to this console. askOverwrite: ask
+  // OnFileExists on a terminal (skip elsewhere); without it the component's
+  // own settings decide.
+  void Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb);
+
+  bool ErrorsReported() const { return errorsReported_; }
+  // Ends a progress bar line, if one is showing.
+  void EndProgress();
+
+ private:
+  void ShowError(const std::string& fileName, const std::string& extra, int32_t id);
+  void ShowProgress(uint8_t byArchive);
+  void AskOverwrite(TUnZIP& unzip, const std::string& fileName, TOverwriteMode& mode);
+  void AskPassword(const std::string& fileName, std::string& password, bool& tryAgain);
+
+  bool inputIsTerminal_;
+  bool errorIsTerminal_;
+  bool errorsReported_ = false;
+  bool progressShown_ = false;
+  int lastPercent_ = -1;
+};
+
+}  // namespace vexzip
