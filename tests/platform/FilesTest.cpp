@@ -1,0 +1,358 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ScratchDirectory.h"
+
+namespace {
+
+using vextest::ReadWholeFile;
+using vextest::ScratchDirectory;
+using vextest::WriteWholeFile;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+class Files : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir.ok()); }
+
+  HANDLE Open(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD flags = 0) {
+    return CreateFileA((dir / name).c_str(), access, share, nullptr, disposition, flags, nullptr);
+  }
+
+  ScratchDirectory dir;
+};
+
+#define EXPECT_LAST_ERROR(code) EXPECT_EQ(static_cast<DWORD>(code), GetLastError())
+
+TEST_F(Files, WriteSeekReadAndTruncate) {
+  HANDLE file = Open("data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD count = 0;
+  ASSERT_TRUE(WriteFile(file, "0123456789", 10, &count, nullptr));
+  EXPECT_EQ(10u, count);
+  DWORD high = 0;
+  EXPECT_EQ(10u, GetFileSize(file, &high));
+  EXPECT_EQ(0u, high);
+
+  EXPECT_EQ(3u, SetFilePointer(file, 3, nullptr, FILE_BEGIN));
+  char buffer[16] = {};
+  ASSERT_TRUE(ReadFile(file, buffer, 4, &count, nullptr));
+  EXPECT_EQ("3456", std::string(buffer, count));
+  EXPECT_EQ(5u, SetFilePointer(file, -2, nullptr, FILE_CURRENT));
+  EXPECT_EQ(8u, SetFilePointer(file, -2, nullptr, FILE_END));
+  ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &count, nullptr));
+  EXPECT_EQ("89", std::string(buffer, count));
+  ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &count, nullptr));
+  EXPECT_EQ(0u, count);  // end of file is success with no bytes
+
+  EXPECT_EQ(4u, SetFilePointer(file, 4, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(file));
+  EXPECT_EQ(4u, GetFileSize(file, nullptr));
+  ASSERT_TRUE(FlushFileBuffers(file));
+  ASSERT_TRUE(CloseHandle(file));
+  EXPECT_EQ("0123", ReadWholeFile(dir / "data.bin"));
+}
+
+TEST_F(Files, FilePointerHighPartAndErrors) {
+  HANDLE file = Open("seek.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  LONG high = 1;
+  EXPECT_EQ(16u, SetFilePointer(file, 16, &high, FILE_BEGIN));  // 4 GiB + 16, nothing written
+  EXPECT_EQ(1, high);
+  high = 0;
+  EXPECT_EQ(16u, SetFilePointer(file, 0, &high, FILE_CURRENT));
+  EXPECT_EQ(1, high);
+
+  SetLastError(0);
+  EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(file, -1, nullptr, FILE_BEGIN));
+  EXPECT_LAST_ERROR(ERROR_NEGATIVE_SEEK);
+  SetLastError(0);
+  EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(file, 0, nullptr, 7));
+  EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER);
+  CloseHandle(file);
+}
+
+TEST_F(Files, DispositionsAndTheirErrors) {
+  ASSERT_TRUE(WriteWholeFile(dir / "present.txt", "old content"));
+
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("present.txt", GENERIC_WRITE, 0, CREATE_NEW));
+  EXPECT_LAST_ERROR(ERROR_FILE_EXISTS);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("absent.txt", GENERIC_READ, 0, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("nodir\\absent.txt", GENERIC_READ, 0, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("nodir\\new.txt", GENERIC_WRITE, 0, CREATE_ALWAYS));
+  EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("present.txt", GENERIC_READ, 0, TRUNCATE_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER);
+
+  HANDLE file = Open("present.txt", GENERIC_READ, 0, OPEN_ALWAYS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
+  CloseHandle(file);
+  EXPECT_EQ("old content", ReadWholeFile(dir / "present.txt"));
+
+  file = Open("fresh.txt", GENERIC_WRITE, 0, OPEN_ALWAYS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  EXPECT_LAST_ERROR(ERROR_SUCCESS);
+  CloseHandle(file);
+
+  file = Open("present.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(0u, GetFileSize(file, nullptr));
+  CloseHandle(file);
+
+  ASSERT_TRUE(WriteWholeFile(dir / "present.txt", "again"));
+  file = Open("present.txt", GENERIC_WRITE, 0, TRUNCATE_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  EXPECT_EQ(0u, GetFileSize(file, nullptr));
+  CloseHandle(file);
+}
+
+TEST_F(Files, AccessIsCheckedPerHandle) {
+  ASSERT_TRUE(WriteWholeFile(dir / "f.txt", "abc"));
+  HANDLE reader = Open("f.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  DWORD count = 0;
+  SetLastError(0);
+  EXPECT_FALSE(WriteFile(reader, "x", 1, &count, nullptr));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  CloseHandle(reader);
+
+  HANDLE writer = Open("f.txt", GENERIC_WRITE, kShareAll, OPEN_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  char buffer[4];
+  SetLastError(0);
+  EXPECT_FALSE(ReadFile(writer, buffer, sizeof buffer, &count, nullptr));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  CloseHandle(writer);
+
+  SetLastError(0);
+  EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+  EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE);
+}
+
+TEST_F(Files, ShareModesExcludeConflictingOpens) {
+  ASSERT_TRUE(WriteWholeFile(dir / "shared.txt", "content"));
+  HANDLE writer = Open("shared.txt", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("shared.txt", GENERIC_WRITE, kShareAll, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
+  // A reader must share writing with the writer already there.
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("shared.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
+  // A refused CREATE_ALWAYS leaves the content alone.
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("shared.txt", GENERIC_WRITE, kShareAll, CREATE_ALWAYS));
+  EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
+
+  HANDLE reader = Open("shared.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  EXPECT_EQ(7u, GetFileSize(reader, nullptr));
+  CloseHandle(reader);
+
+  CloseHandle(writer);
+  HANDLE second = Open("shared.txt", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_NE(INVALID_HANDLE_VALUE, second);
+  CloseHandle(second);
+}
+
+TEST_F(Files, ExclusiveReaderKeepsWritersOut) {
+  ASSERT_TRUE(WriteWholeFile(dir / "r.txt", "x"));
+  HANDLE reader = Open("r.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  HANDLE another = Open("r.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_NE(INVALID_HANDLE_VALUE, another);
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("r.txt", GENERIC_WRITE, kShareAll, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
+  SetLastError(0);
+  EXPECT_FALSE(DeleteFileA((dir / "r.txt").c_str()));
+  EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
+  CloseHandle(another);
+  CloseHandle(reader);
+  EXPECT_TRUE(DeleteFileA((dir / "r.txt").c_str()));
+}
+
+TEST_F(Files, DeleteOnCloseRemovesTheFile) {
+  HANDLE file = Open("temp.bin", GENERIC_WRITE, 0, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "temp.bin").c_str()));
+  CloseHandle(file);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "temp.bin").c_str()));
+}
+
+TEST_F(Files, ReadOnlyFilesRefuseWritingAndDeletion) {
+  const std::string path = dir / "ro.txt";
+  ASSERT_TRUE(WriteWholeFile(path, "keep"));
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("ro.txt", GENERIC_WRITE, 0, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("ro.txt", GENERIC_WRITE, 0, CREATE_ALWAYS));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  SetLastError(0);
+  EXPECT_FALSE(DeleteFileA(path.c_str()));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  EXPECT_EQ("keep", ReadWholeFile(path));
+
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(DeleteFileA(path.c_str()));
+}
+
+TEST_F(Files, CreatingWithReadOnlyAttributeStillWritesThroughTheHandle) {
+  HANDLE file = Open("made-ro.txt", GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_READONLY);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD count = 0;
+  EXPECT_TRUE(WriteFile(file, "ab", 2, &count, nullptr));
+  CloseHandle(file);
+  EXPECT_NE(0u, GetFileAttributesA((dir / "made-ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ("ab", ReadWholeFile(dir / "made-ro.txt"));
+}
+
+TEST_F(Files, FileTimesRoundTrip) {
+  HANDLE file = Open("t.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  const FILETIME written{0xE1D58000u, 0x01A8E79Fu};  // 1980-01-01 00:00:00 UTC
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+  FILETIME readBack{};
+  ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &readBack));
+  EXPECT_EQ(written.dwLowDateTime, readBack.dwLowDateTime);
+  EXPECT_EQ(written.dwHighDateTime, readBack.dwHighDateTime);
+  CloseHandle(file);
+
+  HANDLE reader = Open("t.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
+  SetLastError(0);
+  EXPECT_FALSE(SetFileTime(reader, nullptr, nullptr, &written));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  CloseHandle(reader);
+}
+
+TEST_F(Files, CopyFileHonoursFailIfExists) {
+  ASSERT_TRUE(WriteWholeFile(dir / "src.txt", "source"));
+  ASSERT_TRUE(WriteWholeFile(dir / "dst.txt", "target"));
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA((dir / "src.txt").c_str(), (dir / "dst.txt").c_str(), TRUE));
+  EXPECT_LAST_ERROR(ERROR_FILE_EXISTS);
+  EXPECT_EQ("target", ReadWholeFile(dir / "dst.txt"));
+  EXPECT_TRUE(CopyFileA((dir / "src.txt").c_str(), (dir / "dst.txt").c_str(), FALSE));
+  EXPECT_EQ("source", ReadWholeFile(dir / "dst.txt"));
+  EXPECT_TRUE(CopyFileA((dir / "src.txt").c_str(), (dir / "new.txt").c_str(), TRUE));
+  EXPECT_EQ("source", ReadWholeFile(dir / "new.txt"));
+
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA((dir / "none.txt").c_str(), (dir / "x.txt").c_str(), FALSE));
+  EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(CopyFileA((dir / "src.txt").c_str(), (dir / "src.txt").c_str(), FALSE));
+  EXPECT_EQ("source", ReadWholeFile(dir / "src.txt"));
+}
+
+TEST_F(Files, CopyFileKeepsTimeAndReadOnlyAndRefusesReadOnlyTarget) {
+  const std::string source = dir / "src.txt";
+  ASSERT_TRUE(WriteWholeFile(source, "s"));
+  ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(CopyFileA(source.c_str(), (dir / "copy.txt").c_str(), TRUE));
+  EXPECT_NE(0u, GetFileAttributesA((dir / "copy.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA(source.c_str(), (dir / "copy.txt").c_str(), FALSE));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+}
+
+TEST_F(Files, DeleteAndMove) {
+  ASSERT_TRUE(WriteWholeFile(dir / "a.txt", "a"));
+  ASSERT_TRUE(WriteWholeFile(dir / "b.txt", "b"));
+  ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+
+  SetLastError(0);
+  EXPECT_FALSE(MoveFileA((dir / "a.txt").c_str(), (dir / "b.txt").c_str()));
+  EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
+  EXPECT_TRUE(MoveFileA((dir / "a.txt").c_str(), (dir / "sub\\c.txt").c_str()));
+  EXPECT_EQ("a", ReadWholeFile(dir / "sub\\c.txt"));
+  SetLastError(0);
+  EXPECT_FALSE(MoveFileA((dir / "a.txt").c_str(), (dir / "d.txt").c_str()));
+  EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(MoveFileA((dir / "sub").c_str(), (dir / "moved").c_str()));
+  EXPECT_EQ("a", ReadWholeFile(dir / "moved\\c.txt"));
+
+  SetLastError(0);
+  EXPECT_FALSE(DeleteFileA((dir / "missing.txt").c_str()));
+  EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
+  SetLastError(0);
+  EXPECT_FALSE(DeleteFileA((dir / "nodir\\missing.txt").c_str()));
+  EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
+  SetLastError(0);
+  EXPECT_FALSE(DeleteFileA((dir / "moved").c_str()));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(DeleteFileA((dir / "b.txt").c_str()));
+}
+
+TEST_F(Files, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
+  const std::string sub = dir / "sub";
+  EXPECT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+  SetLastError(0);
+  EXPECT_FALSE(CreateDirectoryA(sub.c_str(), nullptr));
+  EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
+  SetLastError(0);
+  EXPECT_FALSE(CreateDirectoryA((dir / "no\\such").c_str(), nullptr));
+  EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
+
+  ASSERT_TRUE(WriteWholeFile(sub + "\\f.txt", "x"));
+  SetLastError(0);
+  EXPECT_FALSE(RemoveDirectoryA(sub.c_str()));
+  EXPECT_LAST_ERROR(ERROR_DIR_NOT_EMPTY);
+  SetLastError(0);
+  EXPECT_FALSE(RemoveDirectoryA((sub + "\\f.txt").c_str()));
+  EXPECT_LAST_ERROR(ERROR_DIRECTORY);
+  ASSERT_TRUE(DeleteFileA((sub + "\\f.txt").c_str()));
+  EXPECT_TRUE(RemoveDirectoryA((sub + "\\").c_str()));
+  SetLastError(0);
+  EXPECT_FALSE(RemoveDirectoryA(sub.c_str()));
+  EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Files, DirectoriesOpenOnlyWithBackupSemantics) {
+  ASSERT_TRUE(CreateDirectoryA((dir / "d").c_str(), nullptr));
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open("d", GENERIC_READ, kShareAll, OPEN_EXISTING));
+  EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
+  HANDLE handle = Open("d", GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+  FILETIME written{};
+  EXPECT_TRUE(GetFileTime(handle, nullptr, nullptr, &written));
+  CloseHandle(handle);
+}
+
+TEST_F(Files, TempNamesAreMadeInTheGivenDirectory) {
+  const std::string temp = vextest::TempPath();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ('\\', temp.back());
+
+  char name[MAX_PATH] = {};
+  const UINT number = GetTempFileNameA(dir.path().c_str(), "orxyz", 0, name);
+  ASSERT_NE(0u, number);
+  const std::string made = name;
+  EXPECT_EQ(0u, made.rfind(dir / "orx", 0)) << made;  // three characters of the prefix
+  EXPECT_TRUE(vextest::SameText(made.substr(made.size() - 4), ".tmp")) << made;
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(name));
+  char second[MAX_PATH] = {};
+  ASSERT_NE(0u, GetTempFileNameA(dir.path().c_str(), "orx", 0, second));
+  EXPECT_STRNE(name, second);
+
+  // A given number only forms the name.
+  ASSERT_EQ(0xABCu, GetTempFileNameA((dir.path() + "\\").c_str(), "q", 0xABC, name));
+  EXPECT_TRUE(vextest::SameText(name, dir / "qABC.tmp")) << name;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(name));
+
+  EXPECT_EQ(0u, GetTempFileNameA((dir / "missing").c_str(), "q", 0, name));
+}
+
+}  // namespace
