@@ -4,6 +4,7 @@
 // benchmarks use MemoryEntryHost. One entry is decoded at a time per process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -12,6 +13,16 @@ namespace codec {
 constexpr int32_t kInputBufferSize = 32768;
 constexpr int32_t kWindowSize = 32768;
 constexpr int32_t kDictionaryCapacity = 8192;
+
+// The output window lives in a larger arena: the 32 KB before `window` always
+// hold the history a distance reaches back into, so matches never wrap. After
+// a full write-out `window` moves on by one window; only when the arena is used
+// up are the last 32 KB moved back to its start. The slack after the last
+// window takes the overshoot of the wide match copies.
+constexpr int32_t kWindowArenaWindows = 4;
+constexpr int32_t kWindowSlack = 64;
+constexpr size_t kWindowArenaSize =
+    static_cast<size_t>(kWindowSize) * (1 + kWindowArenaWindows) + kWindowSlack;
 
 // Message ids of the faults the decoders report.
 enum DecoderMessage : int32_t {
@@ -25,6 +36,11 @@ enum DecoderMessage : int32_t {
 };
 
 struct DecoderState {
+  DecoderState() = default;
+  // `window` points into the state itself.
+  DecoderState(const DecoderState&) = delete;
+  DecoderState& operator=(const DecoderState&) = delete;
+
   // The current entry as the decoders see it.
   uint16_t flags = 0;         // general-purpose flag word (bit 0 encrypted, bits 1-2 Implode shape)
   uint16_t method = 0;
@@ -38,8 +54,11 @@ struct DecoderState {
   int32_t inRemaining = 0;    // compressed bytes not yet handed out
   int32_t outRemaining = 0;   // bytes of the entry not yet written
 
-  // Output side: the window doubles as the Deflate history.
-  uint8_t window[kWindowSize];
+  // Output side: window[0 .. windowFill) is decoded but not yet written;
+  // window[-kWindowSize .. windowFill) is the history in output order. The
+  // window is not cleared between entries.
+  alignas(64) uint8_t windowArena[kWindowArenaSize] = {};
+  uint8_t* window = windowArena + kWindowSize;
   int32_t windowFill = 0;
   int32_t outputCount = 0;    // bytes PutByte produced for this entry
   uint32_t runningCrc = 0xFFFFFFFFu;

@@ -1,8 +1,277 @@
+// Deflate (method 8): the block loop, stored, fixed-code and dynamic-code
+// blocks. The window is the output buffer: it is written out whenever it
+// holds 32 KB, and what is left at the end by the entry's final flush.
+#include <algorithm>
+#include <memory>
+#include <new>
+
 #include "codec/Decoders.h"
+#include "codec/InflateFast.h"
+#include "codec/InflateInput.h"
+#include "codec/InflateTables.h"
+#include "rtl/Exception.h"
+#include "rtl/Format.h"
 
 namespace codec {
+namespace {
 
-// Not yet built: ends the entry as an unsupported method.
-void Inflate(Unpacker& unpacker) { unpacker.Host().RaiseError(msgUnsupportedMethod); }
+// The order in which a dynamic block sends its code-length code lengths.
+constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+class Inflater {
+ public:
+  explicit Inflater(Unpacker& unpacker)
+      : unpacker_(unpacker), state_(unpacker.State()), host_(unpacker.Host()), input_(unpacker) {}
+
+  void Run();
+
+ private:
+  // Each step returns false when the input stopped quietly (cancel, or a
+  // spanned archive whose next volume did not come); faults raise.
+  bool Block(bool& last);
+  bool StoredBlock();
+  bool FixedBlock();
+  bool DynamicBlock();
+  bool ReadCodeLengths(uint32_t total, uint8_t* lengths);
+  bool DecodeCodes(const HuffmanTable& literals, const HuffmanTable& distances, int32_t invalidCodeMessage);
+
+  bool TakeBits(uint32_t n, uint32_t& value);
+  // Looks up the next code with its extra bits and takes them. False when
+  // the input stopped; an undefined code raises `invalidCodeMessage`.
+  bool Decode(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry, uint32_t& value);
+  // The input ran out inside a code or field.
+  bool InputEnded();
+  [[noreturn]] void Raise(int32_t messageId);
+
+  void PutLiteral(uint8_t b);
+  void CopyMatch(uint32_t distance, uint32_t length);
+  void WriteOutFullWindow();
+
+  Unpacker& unpacker_;
+  DecoderState& state_;
+  EntryHost& host_;
+  InflateInput input_;
+  HuffmanTable fixedLiterals_;
+  HuffmanTable fixedDistances_;
+  bool fixedBuilt_ = false;
+  HuffmanTable literals_;
+  HuffmanTable distances_;
+  HuffmanTable codeLengths_;
+};
+
+void Inflater::Run() {
+  state_.windowFill = 0;
+  bool last = false;
+  while (Block(last) && !last && !host_.Cancelled()) {
+  }
+}
+
+bool Inflater::Block(bool& last) {
+  uint32_t value = 0;
+  if (!TakeBits(1, value)) return false;
+  last = value != 0;
+  if (!TakeBits(2, value)) return false;
+  switch (value) {
+    case 0:
+      return StoredBlock();
+    case 1:
+      return FixedBlock();
+    case 2:
+      return DynamicBlock();
+    default:
+      Raise(msgBadBlock);
+  }
+}
+
+bool Inflater::StoredBlock() {
+  input_.AlignToByte();
+  uint32_t length = 0;
+  uint32_t complement = 0;
+  if (!TakeBits(16, length) || !TakeBits(16, complement)) return false;
+  if (complement != (~length & 0xFFFF)) {
+    unpacker_.DiscardWindow();
+    Raise(msgBadBlock);
+  }
+  while (length > 0) {
+    const size_t room = static_cast<size_t>(kWindowSize - state_.windowFill);
+    const size_t copied = input_.CopyBytes(state_.window + state_.windowFill, std::min<size_t>(length, room));
+    if (copied == 0) return !InputEnded();
+    state_.windowFill += static_cast<int32_t>(copied);
+    length -= static_cast<uint32_t>(copied);
+    if (state_.windowFill == kWindowSize) WriteOutFullWindow();
+  }
+  return true;
+}
+
+bool Inflater::FixedBlock() {
+  if (!fixedBuilt_) {
+    BuildHuffmanTable(kFixedLiteralLengths.data(), kLiteralLengthSymbols, kLiteralLengthEntries.data(),
+                      kFixedLiteralLookupBits, fixedLiterals_);
+    BuildHuffmanTable(kFixedDistanceLengths.data(), 30, kDistanceEntries.data(), kFixedDistanceLookupBits,
+                      fixedDistances_);
+    fixedBuilt_ = true;
+  }
+  return DecodeCodes(fixedLiterals_, fixedDistances_, msgBadBlock);
+}
+
+bool Inflater::DynamicBlock() {
+  uint32_t literalCount = 0;
+  uint32_t distanceCount = 0;
+  uint32_t codeLengthCount = 0;
+  if (!TakeBits(5, literalCount) || !TakeBits(5, distanceCount) || !TakeBits(4, codeLengthCount)) return false;
+  literalCount += 257;
+  distanceCount += 1;
+  codeLengthCount += 4;
+
+  uint8_t codeLengthLengths[kCodeLengthSymbols] = {};
+  for (uint32_t i = 0; i < codeLengthCount; ++i) {
+    uint32_t value = 0;
+    if (!TakeBits(3, value)) return false;
+    codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(value);
+  }
+  if (BuildHuffmanTable(codeLengthLengths, kCodeLengthSymbols, kCodeLengthEntries.data(), kCodeLengthLookupBits,
+                        codeLengths_) != hbComplete) {
+    Raise(msgIncompleteCodeSet);
+  }
+
+  uint8_t lengths[kLiteralLengthSymbols + kDistanceSymbols] = {};
+  if (!ReadCodeLengths(literalCount + distanceCount, lengths)) return false;
+
+  if (BuildHuffmanTable(lengths, literalCount, kLiteralLengthEntries.data(), kDynamicLiteralLookupBits,
+                        literals_) != hbComplete) {
+    Raise(msgIncompleteCodeSet);
+  }
+  // An over-subscribed distance set leaves an empty table: the first
+  // distance decoded through it fails as an undefined code.
+  if (BuildHuffmanTable(lengths + literalCount, distanceCount, kDistanceEntries.data(), kDynamicDistanceLookupBits,
+                        distances_) == hbIncomplete) {
+    Raise(msgIncompleteCodeSet);
+  }
+  return DecodeCodes(literals_, distances_, msgIncompleteCodeSet);
+}
+
+bool Inflater::ReadCodeLengths(uint32_t total, uint8_t* lengths) {
+  uint8_t previous = 0;
+  for (uint32_t i = 0; i < total;) {
+    uint32_t entry = 0;
+    uint32_t symbol = 0;
+    if (!Decode(codeLengths_, msgIncompleteCodeSet, entry, symbol)) return false;
+    if (symbol < 16) {
+      previous = static_cast<uint8_t>(symbol);
+      lengths[i++] = previous;
+      continue;
+    }
+    // 16 repeats the previous length, 17 and 18 repeat zero.
+    static constexpr uint32_t kRepeatBits[3] = {2, 3, 7};
+    static constexpr uint32_t kRepeatBase[3] = {3, 3, 11};
+    uint32_t extra = 0;
+    if (!TakeBits(kRepeatBits[symbol - 16], extra)) return false;
+    const uint32_t repeat = kRepeatBase[symbol - 16] + extra;
+    if (symbol != 16) previous = 0;
+    if (repeat > total - i) Raise(msgIncompleteCodeSet);
+    for (uint32_t k = 0; k < repeat; ++k) lengths[i++] = previous;
+  }
+  return true;
+}
+
+bool Inflater::DecodeCodes(const HuffmanTable& literals, const HuffmanTable& distances, int32_t invalidCodeMessage) {
+  for (;;) {
+    if (state_.windowFill < kWindowSize - kFastWindowMargin && input_.BytesBuffered() >= kFastInputMargin) {
+      uint8_t* out = state_.window + state_.windowFill;
+      const FastResult result = DecodeFast(input_.Cursor(), out, state_.window + (kWindowSize - kFastWindowMargin),
+                                           literals, distances);
+      state_.windowFill = static_cast<int32_t>(out - state_.window);
+      if (result == FastResult::kEndOfBlock) return true;
+      if (result == FastResult::kInvalidCode) Raise(invalidCodeMessage);
+    }
+    // One code the careful way: near the window end or the input's end.
+    uint32_t entry = 0;
+    uint32_t value = 0;
+    if (!Decode(literals, invalidCodeMessage, entry, value)) return false;
+    if (entry & huff::kLiteral) {
+      PutLiteral(static_cast<uint8_t>(value));
+      continue;
+    }
+    if (huff::IsEndOfBlock(entry)) return true;
+    const uint32_t length = value;
+    if (!Decode(distances, invalidCodeMessage, entry, value)) return false;
+    CopyMatch(value, length);
+  }
+}
+
+bool Inflater::TakeBits(uint32_t n, uint32_t& value) {
+  input_.Ensure(n);
+  value = input_.Peek(n);
+  input_.Drop(n);
+  return !input_.Ended() || !InputEnded();
+}
+
+bool Inflater::Decode(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry, uint32_t& value) {
+  input_.Ensure(32);
+  entry = table.entries[input_.Peek(table.lookupBits)];
+  if (entry & huff::kSubtable) {
+    input_.Drop(huff::TotalBits(entry));
+    if (input_.Ended()) return !InputEnded();
+    entry = table.entries[huff::Value(entry) + input_.Peek(huff::CodeBits(entry))];
+  }
+  if ((entry & huff::kExceptional) && !huff::IsEndOfBlock(entry)) {
+    // Undefined, unless the input ended before all of its bits.
+    if (input_.WouldEnd(huff::TotalBits(entry))) return !InputEnded();
+    Raise(invalidCodeMessage);
+  }
+  const uint32_t taken = input_.Peek(huff::TotalBits(entry));
+  value = huff::Value(entry);
+  if (!(entry & huff::kLiteral)) value += taken >> huff::CodeBits(entry);
+  input_.Drop(huff::TotalBits(entry));
+  return !input_.Ended() || !InputEnded();
+}
+
+bool Inflater::InputEnded() {
+  if (host_.Cancelled()) return true;
+  Raise(msgBadBlock);
+}
+
+void Inflater::Raise(int32_t messageId) {
+  host_.RaiseError(messageId);
+  // A host must not return from RaiseError; end the entry all the same.
+  throw E_RAISE(rtl::Format("message %d", messageId), messageId);
+}
+
+void Inflater::PutLiteral(uint8_t b) {
+  state_.window[state_.windowFill++] = b;
+  if (state_.windowFill == kWindowSize) WriteOutFullWindow();
+}
+
+void Inflater::CopyMatch(uint32_t distance, uint32_t length) {
+  // Byte by byte, so that a distance below the length repeats recent bytes;
+  // the history before the window start is the previous window.
+  while (length > 0) {
+    const uint32_t run = std::min<uint32_t>(length, static_cast<uint32_t>(kWindowSize - state_.windowFill));
+    uint8_t* const out = state_.window + state_.windowFill;
+    const uint8_t* const src = out - distance;
+    for (uint32_t i = 0; i < run; ++i) out[i] = src[i];
+    state_.windowFill += static_cast<int32_t>(run);
+    length -= run;
+    if (state_.windowFill == kWindowSize) WriteOutFullWindow();
+  }
+}
+
+void Inflater::WriteOutFullWindow() {
+  unpacker_.FlushWindow();
+  // A cancel from the progress event: no further input is read.
+  if (host_.Cancelled()) input_.Stop();
+}
+
+}  // namespace
+
+void Inflate(Unpacker& unpacker) {
+  try {
+    auto inflater = std::make_unique<Inflater>(unpacker);
+    inflater->Run();
+  } catch (const std::bad_alloc&) {
+    unpacker.Host().RaiseError(msgOutOfMemory);
+  }
+}
 
 }  // namespace codec

@@ -33,13 +33,10 @@ void MemoryEntryHost::RaiseError(int32_t messageId) {
   throw E_RAISE(rtl::Format("message %d", messageId), messageId);
 }
 
-MemoryDecodeResult DecodeMemory(uint16_t method, uint16_t flags, const uint8_t* data, size_t size,
-                                int32_t unpackedSize) {
-  // The state is large; tests and fuzzers keep it off the stack.
-  auto state = std::make_unique<DecoderState>();
-  MemoryEntryHost host(*state, data, size);
-  Unpacker unpacker(*state, host);
-  unpacker.BeginEntry(method, flags, static_cast<int32_t>(std::min<size_t>(size, INT32_MAX)), unpackedSize);
+void DecodeEntryThrough(EntryHost& host, DecoderState& state, uint16_t method, uint16_t flags, int32_t packedSize,
+                        int32_t unpackedSize) {
+  Unpacker unpacker(state, host);
+  unpacker.BeginEntry(method, flags, packedSize, unpackedSize);
   try {
     DecodeCompressed(unpacker);
   } catch (const E_RAISE&) {
@@ -49,6 +46,15 @@ MemoryDecodeResult DecodeMemory(uint16_t method, uint16_t flags, const uint8_t* 
     unpacker.FlushWindow();
   } catch (const E_RAISE&) {
   }
+}
+
+MemoryDecodeResult DecodeMemory(uint16_t method, uint16_t flags, const uint8_t* data, size_t size,
+                                int32_t unpackedSize) {
+  // The state is large; tests and fuzzers keep it off the stack.
+  auto state = std::make_unique<DecoderState>();
+  MemoryEntryHost host(*state, data, size);
+  DecodeEntryThrough(host, *state, method, flags, static_cast<int32_t>(std::min<size_t>(size, INT32_MAX)),
+                     unpackedSize);
   host.Result().crc = ~state->runningCrc;
   return std::move(host.Result());
 }

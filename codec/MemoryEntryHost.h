@@ -31,6 +31,12 @@ class MemoryEntryHost : public EntryHost {
 
   MemoryDecodeResult& Result() { return result_; }
   size_t Consumed() const { return offset_; }
+  // Serves other bytes from now on (the next volume of a spanned archive).
+  void Reset(const uint8_t* data, size_t size) {
+    data_ = data;
+    size_ = size;
+    offset_ = 0;
+  }
 
  private:
   DecoderState& state_;
@@ -40,6 +46,12 @@ class MemoryEntryHost : public EntryHost {
   bool cancelled_ = false;
   MemoryDecodeResult result_;
 };
+
+// Decodes one compressed entry through any host as the component's
+// per-entry decoding does: the state is reset (running CRC included), an
+// error ends the entry, and what is in the window is still written.
+void DecodeEntryThrough(EntryHost& host, DecoderState& state, uint16_t method, uint16_t flags, int32_t packedSize,
+                        int32_t unpackedSize);
 
 // Decodes a compressed entry (method 1 to 8) of `size` bytes with the given
 // flag word and unpacked size, as the component's per-entry decoding does:

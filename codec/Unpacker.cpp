@@ -64,6 +64,26 @@ void Unpacker::FlushWindow() {
   const int32_t count = state_.windowFill;
   if (count <= 0) return;
   WriteWindow(count);
+  RetireWindow();
+}
+
+void Unpacker::RetireWindow() {
+  const int32_t count = state_.windowFill;
+  if (count <= 0) return;
+  uint8_t* const arenaEnd = state_.windowArena + kWindowArenaSize;
+  if (count >= kWindowSize) {
+    // A full window is the whole history: move on instead of copying.
+    state_.window += kWindowSize;
+    if (state_.window + kWindowSize + kWindowSlack > arenaEnd) {
+      std::memcpy(state_.windowArena, state_.window - kWindowSize, kWindowSize);
+      state_.window = state_.windowArena + kWindowSize;
+    }
+  } else {
+    // A partial window (the end of an entry) overlays the oldest history at
+    // the same offsets, so the next entry starts at offset 0 of a 32 KB ring
+    // whatever was written before.
+    std::memcpy(state_.window - kWindowSize, state_.window, static_cast<size_t>(count));
+  }
   state_.windowFill = 0;
 }
 

@@ -24,16 +24,23 @@ class Unpacker {
     if (state_.windowFill >= kWindowSize) FlushWindow();
   }
   void PutDictByte(uint8_t b);
+  // Writes the pending bytes of the window out (with the running CRC and
+  // progress) and starts a new window behind them.
   void FlushWindow();
   // Writes `count` bytes of the window out (from its start) without touching
-  // the fill; shared by FlushWindow and Inflate's write-out.
+  // the fill.
   void WriteWindow(int32_t count);
+  // Drops the pending bytes unwritten; they stay history, as written ones do.
+  void DiscardWindow() { RetireWindow(); }
   void ResetDictionary();
 
   DecoderState& State() { return state_; }
   EntryHost& Host() { return host_; }
 
  private:
+  // Makes the pending bytes history and sets the fill to 0.
+  void RetireWindow();
+
   DecoderState& state_;
   EntryHost& host_;
 };

@@ -1,0 +1,162 @@
+#include "codec/InflateTables.h"
+
+#include <algorithm>
+#include <array>
+
+#include "rtl/Assert.h"
+
+namespace codec {
+namespace {
+
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                        1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+constexpr uint32_t ValueEntry(uint32_t value, uint32_t extraBits) { return (value << 16) | extraBits; }
+
+constexpr std::array<uint32_t, kLiteralLengthSymbols> MakeLiteralLengthEntries() {
+  std::array<uint32_t, kLiteralLengthSymbols> entries{};
+  for (uint32_t s = 0; s < 256; ++s) entries[s] = huff::kLiteral | (s << 16);
+  entries[256] = huff::kEndOfBlock;
+  for (uint32_t s = 257; s < 286; ++s) entries[s] = ValueEntry(kLengthBase[s - 257], kLengthExtra[s - 257]);
+  entries[286] = entries[287] = huff::kInvalid;
+  return entries;
+}
+
+constexpr std::array<uint32_t, kDistanceSymbols> MakeDistanceEntries() {
+  std::array<uint32_t, kDistanceSymbols> entries{};
+  for (uint32_t s = 0; s < 30; ++s) entries[s] = ValueEntry(kDistanceBase[s], kDistanceExtra[s]);
+  entries[30] = entries[31] = huff::kInvalid;
+  return entries;
+}
+
+constexpr std::array<uint32_t, kCodeLengthSymbols> MakeCodeLengthEntries() {
+  std::array<uint32_t, kCodeLengthSymbols> entries{};
+  for (uint32_t s = 0; s < kCodeLengthSymbols; ++s) entries[s] = ValueEntry(s, 0);
+  return entries;
+}
+
+constexpr std::array<uint8_t, kLiteralLengthSymbols> MakeFixedLiteralLengths() {
+  std::array<uint8_t, kLiteralLengthSymbols> lengths{};
+  for (uint32_t s = 0; s < kLiteralLengthSymbols; ++s) lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+  return lengths;
+}
+
+// The entry for a symbol found with `bits` code bits at its level.
+uint32_t PlacedEntry(uint32_t symbolEntry, uint32_t bits) { return symbolEntry + (bits << 8) + bits; }
+
+uint32_t InvalidEntry(uint32_t bits) { return PlacedEntry(huff::kInvalid, bits); }
+
+uint32_t ReverseBits(uint32_t code, uint32_t bits) {
+  uint32_t reversed = 0;
+  for (uint32_t i = 0; i < bits; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
+  return reversed;
+}
+
+}  // namespace
+
+const std::array<uint32_t, kLiteralLengthSymbols> kLiteralLengthEntries = MakeLiteralLengthEntries();
+const std::array<uint32_t, kDistanceSymbols> kDistanceEntries = MakeDistanceEntries();
+const std::array<uint32_t, kCodeLengthSymbols> kCodeLengthEntries = MakeCodeLengthEntries();
+const std::array<uint8_t, kLiteralLengthSymbols> kFixedLiteralLengths = MakeFixedLiteralLengths();
+const std::array<uint8_t, 30> kFixedDistanceLengths = [] {
+  std::array<uint8_t, 30> lengths{};
+  lengths.fill(5);
+  return lengths;
+}();
+
+void HuffmanTable::MakeEmpty() {
+  entries.assign(1, InvalidEntry(0));
+  lookupBits = 0;
+}
+
+HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
+                                     uint32_t lookupBits, HuffmanTable& table) {
+  uint32_t lengthCount[kMaxCodeBits + 1] = {};
+  for (uint32_t s = 0; s < count; ++s) {
+    VEX_ASSERT("Inflate", lengths[s] <= kMaxCodeBits);
+    ++lengthCount[lengths[s]];
+  }
+  lengthCount[0] = 0;
+
+  uint32_t minBits = 0;
+  uint32_t maxBits = 0;
+  int32_t unused = 1;  // code space left at the current length
+  for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
+    unused = unused * 2 - static_cast<int32_t>(lengthCount[bits]);
+    if (unused < 0) {
+      table.MakeEmpty();
+      return hbOverSubscribed;
+    }
+    if (lengthCount[bits] != 0) {
+      if (minBits == 0) minBits = bits;
+      maxBits = bits;
+    }
+  }
+  if (maxBits == 0) {
+    table.MakeEmpty();
+    return hbComplete;
+  }
+  const HuffmanBuildResult result = unused > 0 && maxBits > 1 ? hbIncomplete : hbComplete;
+
+  const uint32_t rootBits = std::clamp(lookupBits, minBits, maxBits);
+  const uint32_t rootSize = 1u << rootBits;
+  table.lookupBits = rootBits;
+  table.entries.assign(rootSize, InvalidEntry(rootBits));
+
+  // Canonical codes: consecutive per length, in symbol order.
+  uint32_t nextCode[kMaxCodeBits + 2] = {};
+  for (uint32_t bits = 1, code = 0; bits <= kMaxCodeBits; ++bits) {
+    code = (code + lengthCount[bits - 1]) << 1;
+    nextCode[bits] = code;
+  }
+  uint32_t reversedCode[kLiteralLengthSymbols] = {};
+  VEX_ASSERT("Inflate", count <= kLiteralLengthSymbols);
+  for (uint32_t s = 0; s < count; ++s) {
+    if (lengths[s] != 0) reversedCode[s] = ReverseBits(nextCode[lengths[s]]++, lengths[s]);
+  }
+
+  // Each first-level slot that longer codes share gets one sub-table, as
+  // wide as the longest of them needs.
+  std::vector<uint8_t> longest(rootSize, 0);
+  for (uint32_t s = 0; s < count; ++s) {
+    if (lengths[s] > rootBits) {
+      uint8_t& slot = longest[reversedCode[s] & (rootSize - 1)];
+      slot = std::max(slot, lengths[s]);
+    }
+  }
+  for (uint32_t slot = 0; slot < rootSize; ++slot) {
+    if (longest[slot] == 0) continue;
+    const uint32_t subBits = longest[slot] - rootBits;
+    const uint32_t offset = static_cast<uint32_t>(table.entries.size());
+    VEX_ASSERT("Inflate", offset < 0x8000u);
+    table.entries[slot] = huff::kSubtable | (offset << 16) | (subBits << 8) | rootBits;
+    table.entries.resize(offset + (1u << subBits), InvalidEntry(subBits));
+  }
+
+  for (uint32_t s = 0; s < count; ++s) {
+    const uint32_t bits = lengths[s];
+    if (bits == 0) continue;
+    const uint32_t code = reversedCode[s];
+    if (bits <= rootBits) {
+      const uint32_t entry = PlacedEntry(symbolEntries[s], bits);
+      for (uint32_t i = code; i < rootSize; i += 1u << bits) table.entries[i] = entry;
+    } else {
+      const uint32_t pointer = table.entries[code & (rootSize - 1)];
+      const uint32_t offset = huff::Value(pointer);
+      const uint32_t subSize = 1u << huff::CodeBits(pointer);
+      const uint32_t subBits = bits - rootBits;
+      const uint32_t entry = PlacedEntry(symbolEntries[s], subBits);
+      for (uint32_t i = code >> rootBits; i < subSize; i += 1u << subBits) table.entries[offset + i] = entry;
+    }
+  }
+  return result;
+}
+
+}  // namespace codec
