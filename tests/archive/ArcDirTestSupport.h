@@ -1,0 +1,133 @@
+// A scratch directory per test (the working directory while the test runs),
+// archives made there by real encoders, and byte-level helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/ZipCommon.h"
+
+namespace arcdir_test {
+
+class ScratchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::random_device random;
+    scratch_ = std::filesystem::temp_directory_path() / ("vexarcdir-" + std::to_string(random()));
+    std::filesystem::create_directories(scratch_);
+    std::filesystem::current_path(scratch_);
+    char buffer[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, buffer);
+    windowsDir_ = buffer;
+    if (!windowsDir_.empty() && windowsDir_.back() != '\\') windowsDir_ += '\\';
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_, ignored);
+  }
+
+  // The Windows form of a path below the scratch directory.
+  std::string Win(const std::string& relative) const {
+    std::string path = windowsDir_ + relative;
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    return path;
+  }
+
+  // Runs a shell command in the scratch directory; false when it failed or
+  // the tool is missing.
+  static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+  // Makes an archive with Python's zipfile; `body` uses z (the ZipFile).
+  // Unseekable output makes zipfile write data descriptors.
+  static bool PythonZip(const std::string& archive, const std::string& body, bool unseekable = false) {
+    std::ofstream script("make.py");
+    script << "import zipfile\n"
+           << "class Unseekable:\n"
+           << "    def __init__(self, f): self.f = f\n"
+           << "    def write(self, b): return self.f.write(b)\n"
+           << "    def flush(self): self.f.flush()\n"
+           << "out = open('" << archive << "', 'wb')\n"
+           << "z = zipfile.ZipFile(" << (unseekable ? "Unseekable(out)" : "out") << ", 'w', zipfile.ZIP_STORED)\n"
+           << body << "\nz.close()\nout.close()\n";
+    script.close();
+    return Run("python3 make.py");
+  }
+
+  static void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  static std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  static void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  static uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+  }
+  static void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  // Offset of the last record with the signature, or npos.
+  static size_t FindLast(const std::vector<uint8_t>& bytes, uint32_t signature) {
+    size_t found = std::string::npos;
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
+      if (Get32(bytes, i) == signature) found = i;
+    return found;
+  }
+
+  // A small ZIP of stored entries made by Info-ZIP (false when zip is missing).
+  bool MakeZip(const std::string& archive, const std::vector<std::pair<std::string, std::string>>& files,
+               const std::string& options = "-0") {
+    std::string names;
+    for (const auto& [name, content] : files) {
+      std::filesystem::create_directories(std::filesystem::path(name).parent_path().empty()
+                                              ? std::filesystem::path(".")
+                                              : std::filesystem::path(name).parent_path());
+      WriteFile(name, content);
+      names += " '" + name + "'";
+    }
+    return Run("zip -X -q " + options + " '" + archive + "'" + names);
+  }
+
+  std::filesystem::path previous_;
+  std::filesystem::path scratch_;
+  std::string windowsDir_;
+};
+
+// The component with its protected state reachable by the tests.
+class TProbe : public TZipCommon {
+ public:
+  using TZipCommon::fArcFile;
+  using TZipCommon::fArchiveSize;
+  using TZipCommon::fArcType;
+  using TZipCommon::fEndOfCentralDir;
+  using TZipCommon::fHeaderFlags;
+  using TZipCommon::fOffset;
+  using TZipCommon::fTimer;
+  using TZipCommon::fVolumeCount;
+  using TZipCommon::fVolumeLetter;
+
+  // Opens the archive the way the extraction does, keeping its size.
+  bool Open(const std::string& path) {
+    if (!OpenArchive(fArcFile, path)) return false;
+    fArchiveSize = fArcFile.Size();
+    return true;
+  }
+};
+
+}  // namespace arcdir_test

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "archive/FileAttr.h"
+#include "archive/Timer.h"
+
+namespace {
+
+int FlagsSet(const TorxFileAttr& a) {
+  return a.ftArchive() + a.ftHidden() + a.ftReadOnly() + a.ftSysFile() + a.ftCompressed() + a.ftVolumeID() +
+         a.ftDirectory() + a.ftTemporary();
+}
+
+}  // namespace
+
+TEST(TorxFileAttr, NewFilterStandsForAnyFile) {
+  TorxFileAttr filter;
+  EXPECT_TRUE(filter.ftAnyFile());
+  EXPECT_EQ(filter.ftFileAttr(), 2367);
+  EXPECT_EQ(FlagsSet(filter), 8);
+}
+
+TEST(TorxFileAttr, CombinedValueSetsFlags) {
+  TorxFileAttr filter;
+  filter.SetftFileAttr(0x21);
+  EXPECT_FALSE(filter.ftAnyFile());
+  EXPECT_TRUE(filter.ftArchive());
+  EXPECT_TRUE(filter.ftReadOnly());
+  EXPECT_EQ(FlagsSet(filter), 2);
+  EXPECT_EQ(filter.ftFileAttr(), 0x21);
+
+  filter.SetftFileAttr(0x3F);
+  EXPECT_TRUE(filter.ftAnyFile());
+  EXPECT_EQ(filter.ftFileAttr(), 2367);
+  filter.SetftFileAttr(0x81);
+  EXPECT_TRUE(filter.ftAnyFile());
+  EXPECT_EQ(filter.ftFileAttr(), 2367);
+  filter.SetftFileAttr(0x900);  // compressed and temporary
+  EXPECT_FALSE(filter.ftAnyFile());
+  EXPECT_TRUE(filter.ftCompressed());
+  EXPECT_TRUE(filter.ftTemporary());
+  EXPECT_EQ(filter.ftFileAttr(), 0x900);
+}
+
+TEST(TorxFileAttr, ClearingEveryFlagEndsInAnyFile) {
+  TorxFileAttr filter;
+  filter.SetftArchive(false);
+  EXPECT_FALSE(filter.ftAnyFile());
+  EXPECT_EQ(filter.ftFileAttr(), 2367 - 0x20);
+  filter.SetftHidden(false);
+  filter.SetftReadOnly(false);
+  filter.SetftSysFile(false);
+  filter.SetftCompressed(false);
+  filter.SetftVolumeID(false);
+  filter.SetftDirectory(false);
+  EXPECT_EQ(filter.ftFileAttr(), 0x100);
+  EXPECT_FALSE(filter.ftAnyFile());
+  filter.SetftTemporary(false);  // the last one: all equal again
+  EXPECT_TRUE(filter.ftAnyFile());
+  EXPECT_EQ(filter.ftFileAttr(), 2367);
+  EXPECT_EQ(FlagsSet(filter), 8);
+}
+
+TEST(TorxFileAttr, AnyFileAndAssign) {
+  TorxFileAttr source;
+  source.SetftFileAttr(0x12);
+  TorxFileAttr target;
+  target.Assign(source);
+  EXPECT_TRUE(target.ftHidden());
+  EXPECT_TRUE(target.ftDirectory());
+  EXPECT_FALSE(target.ftArchive());
+  EXPECT_EQ(target.ftFileAttr(), 0x12);
+  target.SetftAnyFile(true);
+  EXPECT_EQ(target.ftFileAttr(), 2367);
+  target.SetftAnyFile(false);  // the flags were all set by "any file"
+  EXPECT_EQ(target.ftFileAttr(), 2367);
+  // Setting a flag True while others differ keeps "any file" off.
+  TorxFileAttr mixed;
+  mixed.SetftFileAttr(0x01);
+  mixed.SetftHidden(true);
+  EXPECT_FALSE(mixed.ftAnyFile());
+  EXPECT_EQ(mixed.ftFileAttr(), 0x03);
+}
+
+TEST(TorxTimer, StopWithoutStartKeepsValue) {
+  TorxTimer timer;
+  timer.Stop();
+  EXPECT_EQ(timer.ElapsedTime(), 0.0f);
+  timer.Pause();
+  timer.Resume();
+  timer.Stop();
+  EXPECT_EQ(timer.ElapsedTime(), 0.0f);
+}
+
+TEST(TorxTimer, StartStopMeasuresAndStopsOnce) {
+  TorxTimer timer;
+  timer.Start();
+  timer.Pause();
+  timer.Resume();
+  timer.Stop();
+  const float first = timer.ElapsedTime();
+  EXPECT_GE(first, 0.0f);
+  EXPECT_LT(first, 60.0f);
+  timer.Stop();  // not running any more
+  EXPECT_EQ(timer.ElapsedTime(), first);
+}
