@@ -17,6 +17,7 @@
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
-// NULL names the program itself; other names are looked up among the
-// modules loaded as data files by their path.
+// NULL names the program itself. As on Windows, modules loaded as data
+// files are not found by name; nothing else is loaded, so any name fails
+// with ERROR_MOD_NOT_FOUND (126).
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);

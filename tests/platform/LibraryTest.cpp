@@ -1,0 +1,188 @@
+// Loading a PE file as a data file and reading its string table; the same
+// assertions hold for the stand-in and for Windows (under Wine).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Put16(std::string& image, size_t at, uint32_t value) {
+  image[at] = static_cast<char>(value & 0xFF);
+  image[at + 1] = static_cast<char>(value >> 8 & 0xFF);
+}
+
+void Put32(std::string& image, size_t at, uint32_t value) {
+  Put16(image, at, value & 0xFFFF);
+  Put16(image, at + 2, value >> 16);
+}
+
+// A resource-only 32-bit DLL whose RT_STRING table holds the given blocks
+// (block number -> 16 strings), laid out as a linker would.
+std::string BuildStringTableDll(const std::map<uint16_t, std::vector<std::u16string>>& blocks) {
+  constexpr uint32_t kRsrcRva = 0x1000;
+  constexpr uint32_t kRsrcFile = 0x200;
+  const uint32_t count = static_cast<uint32_t>(blocks.size());
+  // root dir, type dir, one language dir per block, one data entry per block, data.
+  const uint32_t typeDir = 16 + 8;
+  const uint32_t languageDirs = typeDir + 16 + 8 * count;
+  const uint32_t dataEntries = languageDirs + 24 * count;
+  uint32_t dataStart = dataEntries + 16 * count;
+  std::string rsrc(dataStart, '\0');
+  Put16(rsrc, 14, 1);
+  Put32(rsrc, 16, 6);  // RT_STRING
+  Put32(rsrc, 20, 0x80000000u | typeDir);
+  Put16(rsrc, typeDir + 14, static_cast<uint16_t>(count));
+  uint32_t index = 0;
+  for (const auto& [number, strings] : blocks) {
+    const uint32_t languageDir = languageDirs + 24 * index;
+    const uint32_t dataEntry = dataEntries + 16 * index;
+    Put32(rsrc, typeDir + 16 + 8 * index, number);
+    Put32(rsrc, typeDir + 20 + 8 * index, 0x80000000u | languageDir);
+    Put16(rsrc, languageDir + 14, 1);
+    Put32(rsrc, languageDir + 16, 0x0804);  // Chinese (PRC)
+    Put32(rsrc, languageDir + 20, dataEntry);
+    std::string block;
+    for (size_t i = 0; i < 16; ++i) {
+      const std::u16string text = i < strings.size() ? strings[i] : std::u16string();
+      block += static_cast<char>(text.size() & 0xFF);
+      block += static_cast<char>(text.size() >> 8);
+      for (char16_t c : text) {
+        block += static_cast<char>(c & 0xFF);
+        block += static_cast<char>(c >> 8);
+      }
+    }
+    const uint32_t at = static_cast<uint32_t>(rsrc.size());
+    rsrc += block;
+    while (rsrc.size() % 4 != 0) rsrc += '\0';
+    Put32(rsrc, dataEntry, kRsrcRva + at);
+    Put32(rsrc, dataEntry + 4, static_cast<uint32_t>(block.size()));
+    ++index;
+  }
+  const uint32_t rsrcSize = static_cast<uint32_t>(rsrc.size());
+  const uint32_t rawSize = (rsrcSize + 0x1FF) & ~0x1FFu;
+  rsrc.resize(rawSize, '\0');
+
+  std::string image(kRsrcFile, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  Put32(image, 0x3C, 0x40);
+  image.replace(0x40, 4, std::string("PE\0\0", 4));
+  const size_t coff = 0x44;
+  Put16(image, coff, 0x14C);      // i386
+  Put16(image, coff + 2, 1);      // one section
+  Put16(image, coff + 16, 0xE0);  // optional header size
+  Put16(image, coff + 18, 0x2102);  // executable, 32-bit, DLL
+  const size_t optional = coff + 20;
+  Put16(image, optional, 0x10B);
+  Put32(image, optional + 28, 0x10000000);  // image base
+  Put32(image, optional + 32, 0x1000);      // section alignment
+  Put32(image, optional + 36, 0x200);       // file alignment
+  Put16(image, optional + 40, 4);           // OS version
+  Put16(image, optional + 48, 4);           // subsystem version
+  Put32(image, optional + 56, kRsrcRva + ((rawSize + 0xFFF) & ~0xFFFu));  // image size
+  Put32(image, optional + 60, kRsrcFile);   // headers size
+  Put16(image, optional + 68, 2);           // GUI
+  Put32(image, optional + 72, 0x100000);    // stack reserve
+  Put32(image, optional + 76, 0x1000);
+  Put32(image, optional + 80, 0x100000);    // heap reserve
+  Put32(image, optional + 84, 0x1000);
+  Put32(image, optional + 92, 16);          // data directories
+  Put32(image, optional + 96 + 2 * 8, kRsrcRva);
+  Put32(image, optional + 96 + 2 * 8 + 4, rsrcSize);
+  const size_t section = optional + 0xE0;
+  image.replace(section, 5, ".rsrc");
+  Put32(image, section + 8, rsrcSize);
+  Put32(image, section + 12, kRsrcRva);
+  Put32(image, section + 16, rawSize);
+  Put32(image, section + 20, kRsrcFile);
+  Put32(image, section + 36, 0x40000040);  // initialised data, readable
+  return image + rsrc;
+}
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
+    char name[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempFileNameA(folder, "vex", 0, name));
+    path_ = name;
+  }
+  void TearDown() override { DeleteFileA(path_.c_str()); }
+
+  void Write(const std::string& bytes) {
+    HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    CloseHandle(file);
+  }
+
+  static std::string Load(HMODULE module, UINT id, int capacity = 256) {
+    std::string buffer(static_cast<size_t>(capacity), '\x7F');
+    const int length = LoadStringA(module, id, buffer.data(), capacity);
+    EXPECT_EQ(std::string(buffer.c_str()).size(), static_cast<size_t>(length));
+    return buffer.substr(0, static_cast<size_t>(length));
+  }
+
+  std::string path_;
+};
+
+TEST_F(LibraryTest, StringsOfADataFileModule) {
+  Write(BuildStringTableDll({{1, {u"", u"7612", u"\u4E2D\u6587 text", u""}}, {3, {u"", u"", u"thirty-four"}}}));
+  HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, module) << GetLastError();
+  EXPECT_EQ("7612", Load(module, 1));
+  EXPECT_EQ("\xD6\xD0\xCE\xC4 text", Load(module, 2));  // GBK
+  EXPECT_EQ("", Load(module, 3));                      // empty string
+  EXPECT_EQ("thirty-four", Load(module, 34));          // block 3, index 2
+  EXPECT_EQ("", Load(module, 20));                     // a block that does not exist
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST_F(LibraryTest, ATooSmallBufferKeepsWholeCharacters) {
+  Write(BuildStringTableDll({{1, {u"", u"\u4E2D\u6587"}}}));
+  HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, module);
+  EXPECT_EQ("\xD6\xD0", Load(module, 1, 4));
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST_F(LibraryTest, FilesThatAreNoModules) {
+  Write("This is plain text, not a program.");
+  SetLastError(0);
+  EXPECT_EQ(nullptr, LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_EXE_FORMAT), GetLastError());
+  Write(std::string("MZ") + std::string(200, '\0'));
+  EXPECT_EQ(nullptr, LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_EXE_FORMAT), GetLastError());
+  const std::string missing = path_ + ".missing";
+  EXPECT_EQ(nullptr, LoadLibraryExA(missing.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(LibraryTest, ResourcesOfADataFileModuleAreFoundByTypeAndName) {
+  Write(BuildStringTableDll({{1, {u"", u"one"}}}));
+  HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, module);
+  HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
+  ASSERT_NE(nullptr, block);
+  EXPECT_EQ(2u * 16 + 6, SizeofResource(module, block));
+  HGLOBAL data = LoadResource(module, block);
+  ASSERT_NE(nullptr, data);
+  const auto* bytes = static_cast<const unsigned char*>(LockResource(data));
+  ASSERT_NE(nullptr, bytes);
+  EXPECT_EQ(0, bytes[0]);  // string 0 is empty
+  EXPECT_EQ(3, bytes[2]);  // string 1 has three characters
+  EXPECT_EQ(nullptr, FindResourceA(module, MAKEINTRESOURCEA(9), RT_STRING));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+  EXPECT_EQ(nullptr, FindResourceA(module, "APPEXE", RT_RCDATA));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND), GetLastError());
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+}  // namespace
