@@ -178,7 +178,7 @@ class TempDir {
 
 // Runs a shell command in dir; true when it exits with 0.
 inline bool RunIn(const std::filesystem::path& dir, const std::string& command) {
-  const std::string line = "cd '" + dir.string() + "' && " + command + " >/dev/null 2>&1";
+  const std::string line = "cd '" + dir.string() + "' && (" + command + ") >/dev/null 2>&1";
   return std::system(line.c_str()) == 0;
 }
 
