@@ -1,0 +1,108 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ScratchDirectory.h"
+
+namespace {
+
+using vextest::ScratchDirectory;
+using vextest::WriteWholeFile;
+
+using Names = std::set<std::string>;
+
+class Find : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.ok());
+    for (const char* name : {"a.txt", "B.TXT", "noext", "a.txt.bak", "abc.d.e", "ab.txt"}) {
+      ASSERT_TRUE(WriteWholeFile(dir / name, "x"));
+    }
+    ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+  }
+
+  Names List(const std::string& pattern) {
+    Names names;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((dir / pattern).c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.insert(data.cFileName);
+    while (FindNextFileA(search, &data));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
+    FindClose(search);
+    return names;
+  }
+
+  ScratchDirectory dir;
+};
+
+TEST_F(Find, StarAndStarDotStarListEverythingWithDotEntries) {
+  const Names all = {".", "..", "a.txt", "B.TXT", "noext", "a.txt.bak", "abc.d.e", "ab.txt", "sub"};
+  EXPECT_EQ(all, List("*"));
+  EXPECT_EQ(all, List("*.*"));
+}
+
+TEST_F(Find, ExtensionPatternsFollowWindowsRules) {
+  EXPECT_EQ((Names{"a.txt", "B.TXT", "ab.txt"}), List("*.txt"));
+  EXPECT_EQ((Names{"a.txt", "B.TXT", "ab.txt"}), List("*.TXT"));
+  EXPECT_EQ((Names{"a.txt.bak"}), List("*.bak"));
+  EXPECT_EQ((Names{"abc.d.e"}), List("*.e"));
+}
+
+TEST_F(Find, QuestionMarkMatchesOneCharacterOrNoneBeforeADot) {
+  EXPECT_EQ((Names{"a.txt", "B.TXT"}), List("?.txt"));
+  // As on Windows, a "?" meeting the dot of the name matches nothing.
+  EXPECT_EQ((Names{"a.txt", "ab.txt"}), List("a?.txt"));
+  EXPECT_EQ((Names{"noext"}), List("noext?"));
+}
+
+TEST_F(Find, TrailingDotMeansNoExtension) {
+  EXPECT_EQ((Names{".", "..", "noext", "sub"}), List("*."));
+  EXPECT_EQ((Names{"noext"}), List("noext."));
+  EXPECT_EQ((Names{"a.txt", "a.txt.bak"}), List("a.txt*"));
+  EXPECT_EQ((Names{"noext"}), List("noext.*"));
+}
+
+TEST_F(Find, PlainNameFindsOneEntryWithoutRegardToCase) {
+  EXPECT_EQ((Names{"B.TXT"}), List("b.txt"));
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((dir / "sub").c_str(), &data);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  EXPECT_STREQ("sub", data.cFileName);
+  EXPECT_NE(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  FindClose(search);
+}
+
+TEST_F(Find, EntryCarriesSizeAndAttributes) {
+  ASSERT_TRUE(WriteWholeFile(dir / "sized.dat", std::string(1234, 'z')));
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((dir / "sized.dat").c_str(), &data);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  EXPECT_EQ(1234u, data.nFileSizeLow);
+  EXPECT_EQ(0u, data.nFileSizeHigh);
+  EXPECT_EQ(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  FindClose(search);
+}
+
+TEST_F(Find, FailuresCarryWindowsCodes) {
+  WIN32_FIND_DATAA data;
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir / "*.none").c_str(), &data));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir / "missing\\*.*").c_str(), &data));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+  SetLastError(0);
+  EXPECT_FALSE(FindNextFileA(INVALID_HANDLE_VALUE, &data));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST_F(Find, EmptyDirectoryListsOnlyDotEntries) {
+  EXPECT_EQ((Names{".", ".."}), List("sub\\*.*"));
+}
+
+}  // namespace

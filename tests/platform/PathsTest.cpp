@@ -1,0 +1,136 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "ScratchDirectory.h"
+
+namespace {
+
+using vextest::ReadWholeFile;
+using vextest::SameText;
+using vextest::ScratchDirectory;
+using vextest::WriteWholeFile;
+
+// "中文名.txt" and two characters whose second byte is 0x5C ('\').
+const std::string kChineseName = "\xD6\xD0\xCE\xC4\xC3\xFB.txt";
+const std::string kTrailBackslash = "\x95\x5C";  // 昞
+const std::string kTrailBackslash2 = "\xB1\x5C";
+
+std::string FullPath(const std::string& path, std::string* filePart = nullptr) {
+  char buffer[MAX_PATH + 1] = {};
+  char* part = nullptr;
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, &part);
+  if (filePart != nullptr) *filePart = part != nullptr ? part : "";
+  return std::string(buffer, length);
+}
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH + 1] = {};
+  return std::string(buffer, GetCurrentDirectoryA(sizeof buffer, buffer));
+}
+
+std::set<std::string> Listing(const std::string& pattern) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.insert(data.cFileName);
+  while (FindNextFileA(search, &data));
+  FindClose(search);
+  return names;
+}
+
+// Restores the current directory a test changes.
+class CurrentDirectoryGuard {
+ public:
+  CurrentDirectoryGuard() : saved_(CurrentDirectory()) {}
+  ~CurrentDirectoryGuard() { SetCurrentDirectoryA(saved_.c_str()); }
+
+ private:
+  std::string saved_;
+};
+
+TEST(Paths, FullPathNamesAreNormalised) {
+  std::string part;
+  EXPECT_EQ("C:\\a\\c\\d.txt", FullPath("C:\\a\\b\\..\\c\\.\\d.txt", &part));
+  EXPECT_EQ("d.txt", part);
+  EXPECT_EQ("C:\\a\\b\\", FullPath("C:/a/b/", &part));
+  EXPECT_EQ("", part);
+  EXPECT_EQ("C:\\", FullPath("C:\\..\\..", &part));
+  EXPECT_EQ("C:\\x\\*.*", FullPath("C:\\x\\*.*"));
+}
+
+TEST(Paths, TooSmallBufferAsksForTheSize) {
+  char small[4] = {};
+  EXPECT_EQ(11u, GetFullPathNameA("C:\\a\\b.txt", sizeof small, small, nullptr));  // with the NUL
+}
+
+TEST(Paths, RelativePathsFollowTheCurrentDirectory) {
+  ScratchDirectory dir;
+  ASSERT_TRUE(dir.ok());
+  CurrentDirectoryGuard guard;
+  ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+  EXPECT_TRUE(SameText(dir.path(), CurrentDirectory())) << CurrentDirectory();
+  EXPECT_TRUE(SameText(dir / "rel.txt", FullPath("rel.txt")));
+  ASSERT_TRUE(WriteWholeFile("rel.txt", "relative"));
+  EXPECT_EQ("relative", ReadWholeFile(dir / "rel.txt"));
+
+  SetLastError(0);
+  EXPECT_FALSE(SetCurrentDirectoryA((dir / "missing").c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  SetLastError(0);
+  EXPECT_FALSE(SetCurrentDirectoryA((dir / "rel.txt").c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
+}
+
+TEST(Paths, NamesAreCaseInsensitive) {
+  ScratchDirectory dir;
+  ASSERT_TRUE(dir.ok());
+  ASSERT_TRUE(CreateDirectoryA((dir / "Prog").c_str(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(dir / "Prog\\App.Exe", "program"));
+  EXPECT_EQ("program", ReadWholeFile(dir / "PROG\\app.exe"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "prog\\APP.EXE").c_str()));
+  ASSERT_TRUE(WriteWholeFile(dir / "pRoG\\new.txt", "n"));
+  EXPECT_EQ((std::set<std::string>{".", "..", "App.Exe", "new.txt"}), Listing(dir / "Prog\\*.*"));
+}
+
+TEST(Paths, ChineseNamesRoundTrip) {
+  ScratchDirectory dir;
+  ASSERT_TRUE(dir.ok());
+  ASSERT_TRUE(WriteWholeFile(dir / kChineseName, "gbk"));
+  EXPECT_EQ("gbk", ReadWholeFile(dir / kChineseName));
+  EXPECT_EQ(std::set<std::string>{kChineseName}, Listing(dir / "*.txt"));
+}
+
+TEST(Paths, TrailByteBackslashKeepsTheLastCharacter) {
+  ScratchDirectory dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string folder = dir / kTrailBackslash;
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
+            GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  ASSERT_TRUE(WriteWholeFile(folder + "\\inside.txt", "in"));
+  EXPECT_EQ("in", ReadWholeFile(folder + "\\inside.txt"));
+  const std::string file = dir / ("a" + kTrailBackslash2);
+  ASSERT_TRUE(WriteWholeFile(file, "tail"));
+  EXPECT_EQ((std::set<std::string>{".", "..", kTrailBackslash, "a" + kTrailBackslash2}), Listing(dir / "*"));
+
+  std::string part;
+  EXPECT_EQ(folder, FullPath(folder, &part));
+  EXPECT_EQ(kTrailBackslash, part);
+}
+
+TEST(Paths, InvalidAndOverlongNamesAreRefused) {
+  SetLastError(0);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\a|b.txt"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), GetLastError());
+  SetLastError(0);
+  const std::string overlong = "C:\\" + std::string(300, 'x');
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(overlong.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+}
+
+}  // namespace
