@@ -50,6 +50,7 @@ class ScratchTest : public ::testing::Test {
   static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
   // Makes an archive with Python's zipfile; `body` uses z (the ZipFile).
+  // False when Python is missing; a failing script also fails the test.
   // Unseekable output makes zipfile write data descriptors.
   static bool PythonZip(const std::string& archive, const std::string& body, bool unseekable = false) {
     std::ofstream script("make.py");
@@ -62,7 +63,13 @@ class ScratchTest : public ::testing::Test {
            << "z = zipfile.ZipFile(" << (unseekable ? "Unseekable(out)" : "out") << ", 'w', zipfile.ZIP_STORED)\n"
            << body << "\nz.close()\nout.close()\n";
     script.close();
-    return Run("python3 make.py");
+    // The system interpreter starts faster than a version-manager shim.
+    static const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    static const bool available = Run(python + " -c pass");
+    if (!available) return false;
+    const bool made = Run(python + " make.py");
+    EXPECT_TRUE(made) << "zipfile script failed:\n" << body;
+    return made;
   }
 
   static void WriteFile(const std::string& path, const std::string& content) {
