@@ -79,7 +79,11 @@ std::optional<RecodeResult> Recode(std::string_view input, const char* from, con
     if (strict) return std::nullopt;
     result.replaced = true;
     result.bytes.append(replacement);
-    const size_t skip = std::min(inLeft, error == EINVAL ? inLeft : inputUnit);
+    size_t skip = std::min(inLeft, error == EINVAL ? inLeft : inputUnit);
+    // A bad UTF-8 character is replaced once, not once per byte.
+    if (std::strcmp(from, "UTF-8") == 0) {
+      while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
+    }
     in += skip;
     inLeft -= skip;
     converter->Reset();

@@ -1,0 +1,202 @@
+// Drive mapping and name conversion of the POSIX stand-in (no counterpart
+// on Windows).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "PosixSandbox.h"
+#include "ScopedEnvironment.h"
+#include "vexplat/standin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vexplat::ToPosixPath;
+using vexplat::ToWindowsPath;
+using vextest::ScopedEnvironment;
+
+const std::string kChineseGbk = "\xD6\xD0\xCE\xC4\xC3\xFB.txt";  // 中文名.txt
+const std::string kChineseUtf8 = "\xE4\xB8\xAD\xE6\x96\x87\xE5\x90\x8D.txt";
+const std::string kTrailBackslashGbk = "\x95\x5C";  // 昞, second byte '\'
+const std::string kTrailBackslashUtf8 = "\xE6\x98\x9E";
+
+// Drive C: is a sandbox directory and the working directory is inside it.
+class MappedDrive : public ::testing::Test {
+ protected:
+  MappedDrive() : driveC_("VEXUPD_DRIVE_C", sandbox_.Root().string()), driveD_("VEXUPD_DRIVE_D", nullptr) {}
+  void SetUp() override {
+    saved_ = fs::current_path();
+    fs::current_path(sandbox_.Root());
+  }
+  void TearDown() override {
+    fs::current_path(saved_);
+    vexplat::ClearDriveMapping('D');
+  }
+  std::string Root() const { return sandbox_.Root().string(); }
+  HANDLE Create(const std::string& windowsPath) {
+    return CreateFileA(windowsPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  }
+
+  vextest::PosixSandbox sandbox_;
+  ScopedEnvironment driveC_;
+  ScopedEnvironment driveD_;
+  fs::path saved_;
+};
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH + 1] = {};
+  return std::string(buffer, GetCurrentDirectoryA(sizeof buffer, buffer));
+}
+
+TEST(DefaultDrive, DriveCIsTheFileSystemRoot) {
+  ScopedEnvironment unmapped("VEXUPD_DRIVE_C", nullptr);
+  EXPECT_EQ("/tmp/x", ToPosixPath("C:\\tmp\\x"));
+  EXPECT_EQ("/tmp/x", ToPosixPath("\\tmp\\x"));
+  EXPECT_EQ("C:\\usr\\lib", ToWindowsPath("/usr/lib"));
+  EXPECT_EQ("C:\\", ToWindowsPath("/"));
+}
+
+TEST_F(MappedDrive, WindowsPathsLandInTheMappedDirectory) {
+  EXPECT_EQ(Root() + "/a/b.txt", ToPosixPath("C:\\a\\b.txt"));
+  EXPECT_EQ(Root() + "/a/b.txt", ToPosixPath("c:/a/b.txt"));
+  EXPECT_EQ(Root() + "/a", ToPosixPath("\\a"));  // rooted paths are on C:
+  EXPECT_EQ(Root() + "/x", ToPosixPath("x"));
+  EXPECT_EQ(Root() + "/x", ToPosixPath("C:x"));
+  EXPECT_EQ(Root(), ToPosixPath("C:\\"));
+  EXPECT_EQ("C:\\x\\y", ToWindowsPath(Root() + "/x/y"));
+  EXPECT_EQ("C:\\", ToWindowsPath(Root()));
+  EXPECT_EQ("", ToWindowsPath("/etc/passwd"));  // outside every drive
+}
+
+TEST_F(MappedDrive, CurrentDirectoryIsAnsweredInWindowsForm) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\sub", nullptr));
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\SUB"));
+  EXPECT_EQ(Root() + "/sub", fs::current_path().string());
+  EXPECT_EQ("C:\\sub", CurrentDirectory());
+
+  // A working directory outside every drive has no Windows name.
+  fs::current_path("/");
+  SetLastError(0);
+  EXPECT_EQ(0u, GetCurrentDirectoryA(0, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+  SetLastError(0);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Create("relative.txt"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+}
+
+TEST_F(MappedDrive, OtherLettersExistOnlyWhenMapped) {
+  SetLastError(0);
+  EXPECT_EQ("", ToPosixPath("D:\\x"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Create("D:\\x"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+
+  fs::create_directory(Root() + "/d1");
+  fs::create_directory(Root() + "/d2");
+  ScopedEnvironment mapped("VEXUPD_DRIVE_D", Root() + "/d1;label=DATA");
+  EXPECT_EQ(Root() + "/d1/x", ToPosixPath("d:\\x"));
+  // The longer root wins for a directory under both.
+  EXPECT_EQ("D:\\y", ToWindowsPath(Root() + "/d1/y"));
+
+  vexplat::SetDriveMapping('D', Root() + "/d2");
+  EXPECT_EQ(Root() + "/d2/x", ToPosixPath("D:\\x"));
+  vexplat::ClearDriveMapping('D');
+  EXPECT_EQ(Root() + "/d1/x", ToPosixPath("D:\\x"));
+}
+
+TEST_F(MappedDrive, ExistingNamesAreFoundWithoutRegardToCase) {
+  fs::create_directories(Root() + "/prog");
+  vextest::WriteFile(Root() + "/prog/app.exe", "program");
+  EXPECT_EQ(Root() + "/prog/app.exe", ToPosixPath("C:\\Prog\\APP.EXE"));
+  // What does not exist keeps the spelling given.
+  EXPECT_EQ(Root() + "/prog/New.txt", ToPosixPath("C:\\PROG\\New.txt"));
+  EXPECT_EQ(Root() + "/Missing/File", ToPosixPath("C:\\Missing\\File"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\PROG\\App.Exe"));
+}
+
+TEST_F(MappedDrive, GbkNamesAreUtf8OnDisk) {
+  HANDLE file = Create("C:\\" + kChineseGbk);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  CloseHandle(file);
+  EXPECT_TRUE(fs::exists(Root() + "/" + kChineseUtf8));
+  EXPECT_EQ("C:\\" + kChineseGbk, ToWindowsPath(Root() + "/" + kChineseUtf8));
+}
+
+TEST_F(MappedDrive, TrailByteBackslashStaysInItsCharacter) {
+  ASSERT_TRUE(CreateDirectoryA(("C:\\" + kTrailBackslashGbk).c_str(), nullptr));
+  EXPECT_TRUE(fs::is_directory(Root() + "/" + kTrailBackslashUtf8));
+  HANDLE file = Create("C:\\" + kTrailBackslashGbk + "\\f.txt");
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  CloseHandle(file);
+  EXPECT_TRUE(fs::exists(Root() + "/" + kTrailBackslashUtf8 + "/f.txt"));
+  EXPECT_EQ("C:\\" + kTrailBackslashGbk, ToWindowsPath(Root() + "/" + kTrailBackslashUtf8));
+}
+
+TEST_F(MappedDrive, DiskNamesWithoutGbkFormAreListedWithQuestionMarks) {
+  vextest::WriteFile(Root() + "/\xE0\xB9\x84\xE0\xB8\x97.txt", "thai");  // two Thai letters
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA("C:\\*.txt", &data);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  EXPECT_STREQ("??.txt", data.cFileName);
+  FindClose(search);
+  EXPECT_EQ("", ToWindowsPath(Root() + "/\xE0\xB9\x84\xE0\xB8\x97.txt"));
+}
+
+TEST_F(MappedDrive, DriveRootListsNoDotEntries) {
+  vextest::WriteFile(Root() + "/only.txt", "x");
+  std::set<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA("C:\\*", &data);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  do names.insert(data.cFileName);
+  while (FindNextFileA(search, &data));
+  FindClose(search);
+  EXPECT_EQ(std::set<std::string>{"only.txt"}, names);
+}
+
+TEST_F(MappedDrive, TempPathComesFromTemp) {
+  char buffer[MAX_PATH] = {};
+  {
+    ScopedEnvironment temp("TEMP", nullptr);
+    ASSERT_EQ(7u, GetTempPathA(sizeof buffer, buffer));
+    EXPECT_STREQ("C:\\tmp\\", buffer);
+  }
+  {
+    ScopedEnvironment temp("TEMP", "D:\\Work\\Temp");
+    GetTempPathA(sizeof buffer, buffer);
+    EXPECT_STREQ("D:\\Work\\Temp\\", buffer);
+  }
+  {
+    ScopedEnvironment temp("TEMP", "/var/tmp/");
+    GetTempPathA(sizeof buffer, buffer);
+    EXPECT_STREQ("C:\\var\\tmp\\", buffer);
+  }
+  char small[4];
+  EXPECT_EQ(8u, GetTempPathA(sizeof small, small));
+}
+
+TEST_F(MappedDrive, ProgramOutsideTheDrivesHasNoModuleName) {
+  char name[MAX_PATH] = {};
+  SetLastError(0);
+  EXPECT_EQ(0u, GetModuleFileNameA(nullptr, name, sizeof name));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+}
+
+TEST(DefaultDrive, ModuleNameIsTheProgramInWindowsForm) {
+  ScopedEnvironment unmapped("VEXUPD_DRIVE_C", nullptr);
+  char name[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, name, sizeof name);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(ToWindowsPath(fs::read_symlink("/proc/self/exe").string()), std::string(name, length));
+  char tiny[4] = {};
+  EXPECT_EQ(4u, GetModuleFileNameA(nullptr, tiny, sizeof tiny));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+  EXPECT_STREQ("C:\\", tiny);
+}
+
+}  // namespace
