@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "AnsiCase.h"
 #include "ResourceModule.h"
 #include "Recode.h"
 #include "vexplat/payload_trailer.h"
@@ -73,23 +74,11 @@ class PayloadModule : public ResourceModule {
   int fd_;
 };
 
-std::string UpperAscii(std::string text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (IsGbkLeadByte(byte)) {
-      ++i;  // the trail byte of a double-byte character is no letter
-    } else if (byte >= 'a' && byte <= 'z') {
-      text[i] = static_cast<char>(byte - 'a' + 'A');
-    }
-  }
-  return text;
-}
-
 }  // namespace
 
 ResourceId ResourceId::Named(std::string gbk) {
   ResourceId id;
-  id.name = UpperAscii(std::move(gbk));
+  id.name = UpperAnsi(gbk);
   return id;
 }
 

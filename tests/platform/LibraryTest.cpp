@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "Win32TempFile.h"
+
 namespace {
 
 void Put16(std::string& image, size_t at, uint32_t value) {
@@ -105,22 +107,7 @@ std::string BuildStringTableDll(const std::map<uint16_t, std::vector<std::u16str
 
 class LibraryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char folder[MAX_PATH] = {};
-    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
-    char name[MAX_PATH] = {};
-    ASSERT_NE(0u, GetTempFileNameA(folder, "vex", 0, name));
-    path_ = name;
-  }
-  void TearDown() override { DeleteFileA(path_.c_str()); }
-
-  void Write(const std::string& bytes) {
-    HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    CloseHandle(file);
-  }
+  void Write(const std::string& bytes) { file_.Write(bytes); }
 
   static std::string Load(HMODULE module, UINT id, int capacity = 256) {
     std::string buffer(static_cast<size_t>(capacity), '\x7F');
@@ -129,7 +116,8 @@ class LibraryTest : public ::testing::Test {
     return buffer.substr(0, static_cast<size_t>(length));
   }
 
-  std::string path_;
+  vextest::Win32TempFile file_;
+  const std::string& path_ = file_.Path();
 };
 
 TEST_F(LibraryTest, StringsOfADataFileModule) {
