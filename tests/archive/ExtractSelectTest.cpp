@@ -16,6 +16,7 @@ TEST_F(ExtractTest, FileSpecSelectsByPatternOrSinglePlainName) {
   {
     TUnZIP unzip;
     Prepare(unzip, "sel.zip", "all");
+    unzip.ConfirmOverwrites = false;  // readme.txt comes twice
     EXPECT_EQ(unzip.Extract(), 5);  // "*.*" also selects names without a dot
     EXPECT_EQ(ReadFile("all/Makefile"), "all:");
   }
@@ -151,7 +152,7 @@ TEST_F(ExtractTest, NamesClimbingOutAreRefusedAndNothingLandsOutside) {
   Prepare(unzip, "evil.zip", "deep/out");
   EXPECT_EQ(unzip.Extract(), 1);
   EXPECT_EQ(ErrorIds(), (std::vector<int32_t>{25243, 25243, 25243, 25243}));
-  EXPECT_EQ(errors_[0].fileName, "x1");
+  EXPECT_EQ(errors_[0].fileName, "../x1");
   EXPECT_EQ(ReadFile("deep/out/good.txt"), "5");
   EXPECT_FALSE(Exists("deep/x1"));
   EXPECT_FALSE(Exists("x2"));

@@ -1,6 +1,8 @@
 // vexzip: lists, tests and extracts ZIP archives with the installer's own
 // extraction component. Exit status: 0 nothing reported, 1 some entry had an
 // error, 2 the run itself failed, 3 usage error.
+#include <windows.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -59,12 +61,20 @@ void ListEntries(TUnZIP& unzip) {
               static_cast<int>(count));
 }
 
+// The component reads a directory without drive as one below the root of
+// the current drive; a user means the working directory.
+std::string FullPath(const std::string& path) {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : path;
+}
+
 void Configure(TUnZIP& unzip, const vexzip::Options& options) {
   // The comment allowance governs how the archive is recognised, so it
   // comes before the archive.
   if (options.commentBufferSize) unzip.SetZipCmntBufSize(*options.commentBufferSize);
-  unzip.SetArchiveFile(options.archive);
-  if (!options.extractDir.empty()) unzip.SetExtractDir(options.extractDir);
+  unzip.SetArchiveFile(FullPath(options.archive));
+  if (!options.extractDir.empty()) unzip.SetExtractDir(FullPath(options.extractDir));
   // Patterns match the whole stored path, so they are added as given.
   if (options.fileSpec.empty()) {
     unzip.FileSpec().push_back("*.*");

@@ -1,0 +1,210 @@
+// vexzip against Info-ZIP unzip on the same archives: same files, same
+// contents, same dates; exit codes and error lines for damaged input.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class VexzipTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tool_ = fs::path(VEX_BINARY_DIR) / "tools" / "vexzip";
+    ASSERT_TRUE(fs::exists(tool_)) << "build the vexzip target first";
+    std::random_device random;
+    scratch_ = fs::temp_directory_path() / ("vexzip-" + std::to_string(random()));
+    fs::create_directories(scratch_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(scratch_, ignored);
+  }
+
+  // Runs a shell command in the scratch directory.
+  bool Shell(const std::string& command) const {
+    return std::system(("cd '" + scratch_.string() + "' && (" + command + ") >/dev/null 2>&1").c_str()) == 0;
+  }
+
+  // Runs vexzip in the scratch directory with standard input from /dev/null.
+  Outcome Vexzip(const std::string& arguments) const {
+    const std::string out = (scratch_ / "stdout.txt").string(), err = (scratch_ / "stderr.txt").string();
+    const std::string command = "cd '" + scratch_.string() + "' && env -u VEXUPD_DRIVE_C '" + tool_.string() + "' " +
+                                arguments + " </dev/null >'" + out + "' 2>'" + err + "'";
+    Outcome outcome;
+    const int raw = std::system(command.c_str());
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = Read(out);
+    outcome.err = Read(err);
+    return outcome;
+  }
+
+  // The system interpreter starts much faster than a version-manager shim.
+  static std::string Python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
+
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  void Write(const std::string& relative, const std::string& content) const {
+    const fs::path path = scratch_ / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+
+  // Regular files below a directory: relative path -> (content, mtime).
+  std::map<std::string, std::pair<std::string, time_t>> Tree(const std::string& relative) const {
+    std::map<std::string, std::pair<std::string, time_t>> tree;
+    const fs::path root = scratch_ / relative;
+    if (!fs::exists(root)) return tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      struct stat info {};
+      stat(entry.path().c_str(), &info);
+      tree[fs::relative(entry.path(), root).generic_string()] = {Read(entry.path()), info.st_mtime};
+    }
+    return tree;
+  }
+
+  // A small tree with nested directories, an empty file, a binary file and
+  // a compressible one, all dated on an even second.
+  void MakeSourceTree() const {
+    Write("src/readme.txt", "read me\n");
+    Write("src/empty.dat", "");
+    std::string binary(100000, '\0');
+    std::mt19937 generator(7);
+    for (char& c : binary) c = static_cast<char>(generator());
+    Write("src/bin/noise.bin", binary);
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i) + " of a compressible text\n";
+    Write("src/doc/deep/long text.txt", text);
+    ASSERT_TRUE(Shell("find src -exec touch -d '2021-03-04 05:06:08' {} +"));
+  }
+
+  fs::path tool_;
+  fs::path scratch_;
+};
+
+TEST_F(VexzipTest, ExtractsWhatUnzipExtracts) {
+  MakeSourceTree();
+  if (!Shell("cd src && zip -q -0 -r ../stored.zip . && zip -q -r ../deflated.zip .")) GTEST_SKIP() << "no zip";
+  for (const std::string archive : {"stored.zip", "deflated.zip"}) {
+    SCOPED_TRACE(archive);
+    const Outcome run = Vexzip("x " + archive + " -d mine-" + archive);
+    EXPECT_EQ(run.status, 0) << run.err;
+    if (!Shell("unzip -q " + archive + " -d theirs-" + archive)) GTEST_SKIP() << "no unzip";
+    const auto mine = Tree("mine-" + archive), theirs = Tree("theirs-" + archive);
+    EXPECT_EQ(mine.size(), 4u);
+    EXPECT_EQ(theirs.size(), 4u);
+    for (const auto& [name, file] : theirs) {
+      SCOPED_TRACE(name);
+      const auto found = mine.find(name);
+      ASSERT_NE(found, mine.end());
+      EXPECT_TRUE(found->second.first == file.first) << "contents differ";
+      EXPECT_EQ(found->second.second, file.second) << "dates differ";
+    }
+    EXPECT_TRUE(fs::is_directory(scratch_ / ("mine-" + archive) / "doc" / "deep"));
+  }
+}
+
+TEST_F(VexzipTest, TestReportsCleanAndDamagedArchives) {
+  MakeSourceTree();
+  if (!Shell("cd src && zip -q -0 -r ../t.zip .")) GTEST_SKIP() << "no zip";
+  Outcome clean = Vexzip("t t.zip");
+  EXPECT_EQ(clean.status, 0) << clean.err;
+  EXPECT_NE(clean.out.find("No errors detected"), std::string::npos);
+  EXPECT_FALSE(fs::exists(scratch_ / "readme.txt"));
+
+  // Flip one byte of the stored text so its CRC no longer fits.
+  std::string bytes = Read(scratch_ / "t.zip");
+  const size_t at = bytes.find("read me");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = 'R';
+  Write("t.zip", bytes);
+  const Outcome damaged = Vexzip("t t.zip");
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("readme.txt: File fails CRC check [E25151]"), std::string::npos) << damaged.err;
+}
+
+TEST_F(VexzipTest, ListShowsEveryEntry) {
+  MakeSourceTree();
+  if (!Shell("cd src && zip -q -0 -r ../l.zip readme.txt bin")) GTEST_SKIP() << "no zip";
+  const Outcome listed = Vexzip("l l.zip");
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_NE(listed.out.find("readme.txt"), std::string::npos);
+  EXPECT_NE(listed.out.find("bin\\noise.bin"), std::string::npos);
+  EXPECT_NE(listed.out.find("Stored"), std::string::npos);
+  EXPECT_NE(listed.out.find("2021-03-04 05:06"), std::string::npos);
+}
+
+TEST_F(VexzipTest, ExitCodesForUsageAndRunFailures) {
+  EXPECT_EQ(Vexzip("").status, 3);
+  EXPECT_EQ(Vexzip("q a.zip").status, 3);
+  EXPECT_EQ(Vexzip("x").status, 3);
+  EXPECT_EQ(Vexzip("x a.zip -o -n").status, 3);
+  EXPECT_EQ(Vexzip("x a.zip -b").status, 3);
+  const Outcome missing = Vexzip("x missing.zip");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("Invalid or unsupported archive type"), std::string::npos) << missing.err;
+}
+
+TEST_F(VexzipTest, ExistingFilesAreSkippedWithoutATerminalUnlessOverwriting) {
+  Write("src/a.txt", "new");
+  if (!Shell("cd src && zip -q -0 ../o.zip a.txt")) GTEST_SKIP() << "no zip";
+  Write("out/a.txt", "old");
+  EXPECT_EQ(Vexzip("x o.zip -d out").status, 0);
+  EXPECT_EQ(Read(scratch_ / "out/a.txt"), "old");
+  EXPECT_EQ(Vexzip("x o.zip -d out -n").status, 0);
+  EXPECT_EQ(Read(scratch_ / "out/a.txt"), "old");
+  EXPECT_EQ(Vexzip("x o.zip -d out -o").status, 0);
+  EXPECT_EQ(Read(scratch_ / "out/a.txt"), "new");
+}
+
+TEST_F(VexzipTest, PasswordsSelectionAndJunkedPaths) {
+  Write("src/d/secret.txt", "hidden text");
+  Write("src/d/other.txt", "other text");
+  if (!Shell("cd src && zip -q -P pw -r ../p.zip d")) GTEST_SKIP() << "no zip";
+  const Outcome withoutPassword = Vexzip("x p.zip -d none");
+  EXPECT_EQ(withoutPassword.status, 1);
+  EXPECT_NE(withoutPassword.err.find("[E25270]"), std::string::npos) << withoutPassword.err;
+  EXPECT_FALSE(fs::exists(scratch_ / "none/d/secret.txt"));
+
+  const Outcome right = Vexzip("x p.zip -p bad -p pw -j -d flat '*secret*'");
+  EXPECT_EQ(right.status, 0) << right.err;
+  EXPECT_EQ(Read(scratch_ / "flat/secret.txt"), "hidden text");
+  EXPECT_FALSE(fs::exists(scratch_ / "flat/other.txt"));
+  EXPECT_FALSE(fs::exists(scratch_ / "flat/d"));
+}
+
+TEST_F(VexzipTest, NamesLeavingTheTargetAreRefused) {
+  if (!Shell(Python() + " -c \"import zipfile; z = zipfile.ZipFile('evil.zip', 'w'); "
+             "z.writestr('../escaped.txt', b'x'); z.writestr('a/../../escaped2.txt', b'y'); "
+             "z.writestr('kept.txt', b'z'); z.close()\"")) {
+    GTEST_SKIP() << "no python3";
+  }
+  fs::create_directories(scratch_ / "in" / "out");
+  fs::rename(scratch_ / "evil.zip", scratch_ / "in" / "evil.zip");
+  const Outcome run = Vexzip("x in/evil.zip -d in/out");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("[E25243]"), std::string::npos) << run.err;
+  EXPECT_EQ(Read(scratch_ / "in/out/kept.txt"), "z");
+  EXPECT_FALSE(fs::exists(scratch_ / "in/escaped.txt"));
+  EXPECT_FALSE(fs::exists(scratch_ / "escaped2.txt"));
+  EXPECT_FALSE(fs::exists(scratch_ / "in/escaped2.txt"));
+}
+
+}  // namespace
