@@ -9,6 +9,7 @@
 #include <random>
 
 #include "codec/Crc32.h"
+#include "rtl/Assert.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
 
@@ -111,6 +112,11 @@ void TDBFTable::UseFieldDecimals(bool Value) {
 
 int32_t TDBFTable::GetFieldDecimals(int32_t Index) { return fieldDecimals_ ? fieldDecimals_->GetItem(Index) : 0; }
 
+std::string TDBFTable::StoredFieldName(int32_t Index) const {
+  VEX_ASSERT("DBFTable", Index >= 0 && static_cast<size_t>(Index) < storedNames_.size());
+  return storedNames_[static_cast<size_t>(Index)];
+}
+
 std::string TDBFTable::GetFieldName(int32_t Index) { return fieldNames_ ? fieldNames_->GetItem(Index) : ""; }
 
 int32_t TDBFTable::FieldIndex(const std::string& Name) {
@@ -175,6 +181,7 @@ void TDBFTable::ReadFieldDescriptors(uint32_t maxFieldCount) {
     fieldDecimals_->Clear();
     fieldDecimals_->SetCount(bound);
   }
+  storedNames_.clear();
   int32_t offset = 1;  // byte 0 of a record is the deletion byte
   fieldOffsets_.SetItem(0, offset);
   int32_t taken = 0;
@@ -182,10 +189,9 @@ void TDBFTable::ReadFieldDescriptors(uint32_t maxFieldCount) {
     uint8_t descriptor[kDescriptorSize];
     file_->ReadBuffer(descriptor, kDescriptorSize);
     if (descriptor[0] == kDescriptorTerminator) break;
-    if (fieldNames_) {
-      const char* name = reinterpret_cast<const char*>(descriptor);
-      fieldNames_->SetItem(taken, UpperAscii(std::string(name, static_cast<size_t>(std::find(name, name + 11, '\0') - name))));
-    }
+    const char* name = reinterpret_cast<const char*>(descriptor);
+    storedNames_.emplace_back(name, static_cast<size_t>(std::find(name, name + 11, '\0') - name));
+    if (fieldNames_) fieldNames_->SetItem(taken, UpperAscii(storedNames_.back()));
     if (fieldDecimals_) fieldDecimals_->SetItem(taken, descriptor[17]);
     fieldTypes_.SetItem(taken, static_cast<char>(descriptor[11]));
     offset += descriptor[16];

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "VEXLIB/Arrays/ByteArray.h"
 #include "VEXLIB/Arrays/FixedLenStrArray.h"
@@ -44,6 +45,8 @@ class TDBFTable : public TCustomXBaseDataset {
   // The decimal counts of the descriptors; nothing while open.
   void UseFieldDecimals(bool Value);
   const TFixedLenStrArray* FieldNames() const { return fieldNames_.get(); }
+  // The name as its descriptor stores it: up to 11 characters, case kept.
+  std::string StoredFieldName(int32_t Index) const;
 
   int32_t GetFieldDecimals(int32_t Index) override;
   // Closes the file while the table stays open; the next record access or
@@ -74,6 +77,7 @@ class TDBFTable : public TCustomXBaseDataset {
   std::unique_ptr<TWin32File> file_;
   std::unique_ptr<TFixedLenStrArray> fieldNames_;
   std::unique_ptr<TByteArrayClass> fieldDecimals_;
+  std::vector<std::string> storedNames_;
 };
 
 // The table with field names from construction on, so fields can be found
