@@ -1,0 +1,4 @@
+// OLE header of the POSIX stand-in: the COM declarations.
+#pragma once
+
+#include "objbase.h"
