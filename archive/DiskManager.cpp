@@ -92,7 +92,11 @@ bool TDiskManager::Refresh() {
       diskPresent_ = true;
       return true;
     }
-    if (!AskRetry(drive_)) {
+    // A drive letter that does not exist has no disk to insert: asking would
+    // only repeat the box.
+    const UINT type = drive_.empty() ? DRIVE_NO_ROOT_DIR : GetDriveTypeA(archive::AddBackslash(drive_).c_str());
+    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN || !AskRetry(drive_)) {
+      driveType_ = static_cast<uint8_t>(type);
       diskPresent_ = false;
       return false;
     }
