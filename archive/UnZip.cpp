@@ -193,8 +193,10 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
 
 bool TUnZIP::ReadLocalHeader(TByteFile& archive, const TEntryInfo& entry, std::string& storedName) {
   fCurrentEntry = entry;
-  archive.Seek(entry.LocalHeaderOffset);
-  if (!ReadRecord(ReadProc, archive, &fLocalHeader, sizeof fLocalHeader) ||
+  // A damaged directory may point before the start of the file: that entry
+  // is inconsistent like one pointing past its end, not the end of the run.
+  if (!archive.TrySeek(entry.LocalHeaderOffset) ||
+      !ReadRecord(ReadProc, archive, &fLocalHeader, sizeof fLocalHeader) ||
       fLocalHeader.SignatureAtt != LOCAL_FILE_HEADER_SIGNATURE) {
     NotifyError("", "", "0", E_BADLOCALHEADER);
     return false;
