@@ -1,26 +1,161 @@
 #include "codec/Crc32.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VEX_CRC32_CLMUL 1
+#include <immintrin.h>
+#endif
 
 namespace codec {
 namespace {
 
-constexpr std::array<uint32_t, 256> MakeTable() {
-  std::array<uint32_t, 256> table{};
+constexpr uint32_t kPolynomial = 0xEDB88320u;  // reflected 0x04C11DB7
+
+using SliceTables = std::array<std::array<uint32_t, 256>, 16>;
+
+// tables[k][b]: the register step for byte b followed by k zero bytes.
+constexpr SliceTables MakeSliceTables() {
+  SliceTables tables{};
   for (uint32_t n = 0; n < 256; ++n) {
     uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? kPolynomial ^ (c >> 1) : c >> 1;
+    tables[0][n] = c;
   }
-  return table;
+  for (size_t k = 1; k < 16; ++k) {
+    for (uint32_t n = 0; n < 256; ++n) {
+      const uint32_t previous = tables[k - 1][n];
+      tables[k][n] = (previous >> 8) ^ tables[0][previous & 0xFF];
+    }
+  }
+  return tables;
 }
 
-constexpr std::array<uint32_t, 256> kTable = MakeTable();
+constexpr SliceTables kSlices = MakeSliceTables();
+
+inline uint32_t LoadLe32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+  return v;
+}
+
+inline uint32_t Bytewise(uint32_t crc, const uint8_t* p, size_t length) {
+  while (length--) crc = kSlices[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+// Sixteen bytes per step through sixteen tables: the portable path.
+uint32_t SliceBy16(uint32_t crc, const uint8_t* p, size_t length) {
+  while (length >= 16) {
+    const uint32_t w0 = LoadLe32(p) ^ crc;
+    const uint32_t w1 = LoadLe32(p + 4);
+    const uint32_t w2 = LoadLe32(p + 8);
+    const uint32_t w3 = LoadLe32(p + 12);
+    crc = kSlices[15][w0 & 0xFF] ^ kSlices[14][(w0 >> 8) & 0xFF] ^ kSlices[13][(w0 >> 16) & 0xFF] ^
+          kSlices[12][w0 >> 24] ^ kSlices[11][w1 & 0xFF] ^ kSlices[10][(w1 >> 8) & 0xFF] ^
+          kSlices[9][(w1 >> 16) & 0xFF] ^ kSlices[8][w1 >> 24] ^ kSlices[7][w2 & 0xFF] ^
+          kSlices[6][(w2 >> 8) & 0xFF] ^ kSlices[5][(w2 >> 16) & 0xFF] ^ kSlices[4][w2 >> 24] ^
+          kSlices[3][w3 & 0xFF] ^ kSlices[2][(w3 >> 8) & 0xFF] ^ kSlices[1][(w3 >> 16) & 0xFF] ^
+          kSlices[0][w3 >> 24];
+    p += 16;
+    length -= 16;
+  }
+  return Bytewise(crc, p, length);
+}
+
+#ifdef VEX_CRC32_CLMUL
+// Carry-less multiplication folding. A 16-byte block loaded little-endian is
+// the polynomial of its 128 message bits, the first bit the highest power
+// (the reflected order). Folding a block D bits forward multiplies its low
+// quadword by x^(D+64) and its high quadword by x^D modulo the polynomial;
+// since a carry-less product of two reflected quadwords comes out one bit
+// short, the constants are x^(D+63) and x^(D-1) mod P, reflected.
+constexpr uint64_t XPowerModP(uint32_t n) {
+  uint64_t r = 1;  // normal order: bit m is x^m
+  for (uint32_t i = 0; i < n; ++i) {
+    r <<= 1;
+    if (r & (uint64_t{1} << 32)) r ^= 0x104C11DB7ull;
+  }
+  return r;
+}
+
+constexpr uint64_t Reflect64(uint64_t v) {
+  uint64_t r = 0;
+  for (int i = 0; i < 64; ++i) r |= ((v >> i) & 1) << (63 - i);
+  return r;
+}
+
+struct FoldConstants {
+  uint64_t low, high;
+};
+
+constexpr FoldConstants FoldBy(uint32_t bits) {
+  return {Reflect64(XPowerModP(bits + 63)), Reflect64(XPowerModP(bits - 1))};
+}
+
+constexpr FoldConstants kFold128 = FoldBy(128);
+constexpr FoldConstants kFold512 = FoldBy(512);
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i block, __m128i constants) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(block, constants, 0x00), _mm_clmulepi64_si128(block, constants, 0x11));
+}
+
+__attribute__((target("pclmul,sse4.1"))) uint32_t FoldClmul(uint32_t crc, const uint8_t* p, size_t length) {
+  if (length < 64) return SliceBy16(crc, p, length);
+  const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512.high), static_cast<long long>(kFold512.low));
+  const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128.high), static_cast<long long>(kFold128.low));
+  auto load = [](const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+
+  // The register enters as the first 32 message bits.
+  __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  __m128i x1 = load(p + 16);
+  __m128i x2 = load(p + 32);
+  __m128i x3 = load(p + 48);
+  p += 64;
+  length -= 64;
+  while (length >= 64) {
+    x0 = _mm_xor_si128(Fold(x0, k512), load(p));
+    x1 = _mm_xor_si128(Fold(x1, k512), load(p + 16));
+    x2 = _mm_xor_si128(Fold(x2, k512), load(p + 32));
+    x3 = _mm_xor_si128(Fold(x3, k512), load(p + 48));
+    p += 64;
+    length -= 64;
+  }
+  __m128i x = _mm_xor_si128(Fold(x0, k128), x1);
+  x = _mm_xor_si128(Fold(x, k128), x2);
+  x = _mm_xor_si128(Fold(x, k128), x3);
+  while (length >= 16) {
+    x = _mm_xor_si128(Fold(x, k128), load(p));
+    p += 16;
+    length -= 16;
+  }
+  // The folded block is a 16-byte message of its own, taken from a zero
+  // register; the tail follows it.
+  uint8_t block[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(block), x);
+  return SliceBy16(SliceBy16(0, block, 16), p, length);
+}
+#endif
+
+using CrcFunction = uint32_t (*)(uint32_t, const uint8_t*, size_t);
+
+CrcFunction ChooseCrcFunction() {
+#ifdef VEX_CRC32_CLMUL
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1")) return FoldClmul;
+#endif
+  return SliceBy16;
+}
+
+const CrcFunction kCrcFunction = ChooseCrcFunction();
 
 }  // namespace
 
 const uint32_t kCrc32Table[256] = {
-#define VEX_ROW(i) kTable[i], kTable[i + 1], kTable[i + 2], kTable[i + 3]
+#define VEX_ROW(i) kSlices[0][i], kSlices[0][i + 1], kSlices[0][i + 2], kSlices[0][i + 3]
 #define VEX_ROW16(i) VEX_ROW(i), VEX_ROW(i + 4), VEX_ROW(i + 8), VEX_ROW(i + 12)
     VEX_ROW16(0),   VEX_ROW16(16),  VEX_ROW16(32),  VEX_ROW16(48),  VEX_ROW16(64),  VEX_ROW16(80),
     VEX_ROW16(96),  VEX_ROW16(112), VEX_ROW16(128), VEX_ROW16(144), VEX_ROW16(160), VEX_ROW16(176),
@@ -30,9 +165,15 @@ const uint32_t kCrc32Table[256] = {
 };
 
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t length) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (length--) crc = kCrc32Table[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
-  return crc;
+  return kCrcFunction(crc, static_cast<const uint8_t*>(data), length);
+}
+
+uint32_t Crc32UpdatePortable(uint32_t crc, const void* data, size_t length) {
+  return SliceBy16(crc, static_cast<const uint8_t*>(data), length);
+}
+
+uint32_t Crc32UpdateBytewise(uint32_t crc, const void* data, size_t length) {
+  return Bytewise(crc, static_cast<const uint8_t*>(data), length);
 }
 
 }  // namespace codec

@@ -10,7 +10,13 @@ namespace codec {
 
 extern const uint32_t kCrc32Table[256];
 
+// The fastest path the processor allows: carry-less multiplication on
+// x86-64 processors that have it, sixteen tables otherwise.
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
+
+// The table paths alone, for tests and benchmarks.
+uint32_t Crc32UpdatePortable(uint32_t crc, const void* data, size_t length);
+uint32_t Crc32UpdateBytewise(uint32_t crc, const void* data, size_t length);
 
 // The usual finished CRC-32 of a buffer (zlib's crc32(0, data, length)).
 inline uint32_t Crc32(const void* data, size_t length) {
