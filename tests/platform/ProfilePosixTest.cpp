@@ -41,7 +41,7 @@ TEST_F(ProfileFileTest, FilesWithByteOrderMarksAreReadAndWrittenInTheirEncoding)
   EXPECT_EQ("\xEF\xBB\xBF[\xE4\xB8\xAD\xE6\x96\x87]\nK=\xE5\x80\xBC\nNew=\xE5\x80\xBC\n",
             vextest::ReadFile(sandbox_.Path("utf8.ini")));
 
-  const std::string utf16("\xFF\xFE[\0-N\x87\x65]\0\r\0\n\0K\0=\0<P\r\0\n\0", 26);
+  const std::string utf16("\xFF\xFE[\0-N\x87\x65]\0\r\0\n\0K\0=\0<P\r\0\n\0", 24);
   vextest::WriteFile(sandbox_.Path("utf16.ini"), utf16);
   EXPECT_EQ("\xD6\xB5", Get("\xD6\xD0\xCE\xC4", "k", "C:\\utf16.ini"));
 }

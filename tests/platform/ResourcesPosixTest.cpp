@@ -47,13 +47,14 @@ TEST(PayloadTrailer, RejectsWrongMagicAndImpossibleLengths) {
 TEST(PayloadTrailer, AppendAndLocateRoundTripOnStreams) {
   std::stringstream file;
   file << "program bytes";
-  std::istringstream payload(std::string("PK\x03\x04 package\0 data", 20));
+  const std::string package("PK\x03\x04 package\0 data", 18);
+  std::istringstream payload(package);
   ASSERT_TRUE(vexplat::AppendPayload(file, payload));
   const auto location = vexplat::LocatePayload(file);
   ASSERT_TRUE(location.has_value());
   EXPECT_EQ(13u, location->offset);
-  EXPECT_EQ(20u, location->length);
-  EXPECT_EQ(std::string("PK\x03\x04 package\0 data", 20), file.str().substr(13, 20));
+  EXPECT_EQ(package.size(), location->length);
+  EXPECT_EQ(package, file.str().substr(13, package.size()));
   std::istringstream plain("no trailer here at all");
   EXPECT_FALSE(vexplat::LocatePayload(plain).has_value());
 }
