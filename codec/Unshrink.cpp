@@ -61,13 +61,13 @@ void ShrinkDecoder::Push(uint8_t b) {
 uint8_t ShrinkDecoder::WriteString(int32_t code, int32_t previousCode, uint8_t previousFirstByte) {
   int32_t e = code;
   if (code > ShrinkCodeTable::kControlCode && table_.IsFree(code)) {
-    // Only the code being defined by this very step may be used before it
-    // exists: the previous string plus its own first byte.
-    if (code != table_.NextCode()) unpacker_.Host().RaiseError(msgBadBlock);
+    // The code being defined by this very step: the previous string plus
+    // its own first byte.
     Push(previousFirstByte);
     e = previousCode;
   }
   while (e > ShrinkCodeTable::kControlCode) {
+    // A released code has no string; only damaged data leads through one.
     if (table_.IsFree(e)) unpacker_.Host().RaiseError(msgBadBlock);
     Push(table_.Suffix(e));
     e = table_.Parent(e);
@@ -97,8 +97,8 @@ void ShrinkDecoder::HandleControl(int& codeSize) {
 void ShrinkDecoder::Run() {
   BitReader bits(unpacker_);
   int32_t previous = bits.ReadBits(kFirstCodeSize);
-  if (previous < 0 || previous >= ShrinkCodeTable::kControlCode) unpacker_.Host().RaiseError(msgBadBlock);
-  uint8_t first = static_cast<uint8_t>(previous);
+  if (previous < 0) unpacker_.Host().RaiseError(msgBadBlock);
+  uint8_t first = static_cast<uint8_t>(previous & 0xFF);
   unpacker_.PutByte(first);
   int codeSize = kFirstCodeSize;
   for (;;) {

@@ -119,10 +119,10 @@ TEST(UnshrinkTest, DamagedStreamsEndWithBadBlock) {
   };
   const Case cases[] = {
       {"no first code", Bytes{}, ""},
-      {"first code is not a byte", ShrinkStream().Code(300).Data(), ""},
       {"control code with an unknown action", ShrinkStream().Text("AB").Code(256).Code(3).Data(), "AB"},
       {"control code at the end", ShrinkStream().Text("AB").Code(256).Data(), "AB"},
-      {"code neither defined nor being defined", ShrinkStream().Text("AB").Code(300).Data(), "AB"},
+      // 300 was never defined; the code defined after it extends it.
+      {"string through a code never defined", ShrinkStream().Text("AB").Code(300).Code(259).Data(), "ABBB"},
       {"code size beyond 13 bits", ShrinkStream().Text("A").Grow().Grow().Grow().Grow().Text("B").Grow().Data(),
        "AB"},
       // 258 is released while it is the previous code; 257 is then added
@@ -136,6 +136,17 @@ TEST(UnshrinkTest, DamagedStreamsEndWithBadBlock) {
     EXPECT_EQ(result.errors, std::vector<int32_t>{codec::msgBadBlock});
     EXPECT_EQ(Text(result), c.keptOutput);
   }
+}
+
+TEST(UnshrinkTest, UndefinedCodesDecodeAsTheCodeBeingDefined) {
+  // Damaged data, left for the CRC check: a first code above 255 gives its
+  // low byte, and a free code that is not the next one decodes like it.
+  const auto result = Unshrink(ShrinkStream().Code(0x141).Text("B").Data(), 2);
+  EXPECT_TRUE(result.errors.empty());
+  EXPECT_EQ(Text(result), "AB");
+  const auto skipped = Unshrink(ShrinkStream().Text("AB").Code(300).Code(257).Data(), 6);
+  EXPECT_TRUE(skipped.errors.empty());
+  EXPECT_EQ(Text(skipped), "ABBBAB");  // 300 = "B" + "B", stored as 258
 }
 
 TEST(UnshrinkTest, StringLoopEndsWithStackOverflowAfterWritingTheWindow) {
