@@ -270,8 +270,9 @@ TEST(IdentifySignature, EveryRowOfTheTable) {
     EXPECT_EQ(probe.IdentifySignature(smInsideExecutable, row.d, offset), row.inExe) << std::hex << row.d;
     EXPECT_EQ(probe.IdentifySignature(smPlainFile, row.d, offset), row.inFile) << std::hex << row.d;
     EXPECT_EQ(offset, 1);
-    if (row.inExe != atUnknown && row.inExe != row.inFile)
+    if (row.inExe != atUnknown && row.inExe != row.inFile) {
       EXPECT_EQ(probe.IdentifySignature(2, row.d, offset), atNA) << std::hex << row.d;
+    }
   }
   for (uint32_t d : {0x000092B7u, 0x0000DFB7u}) {
     int32_t offset = 1;

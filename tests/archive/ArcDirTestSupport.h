@@ -23,7 +23,8 @@ class ScratchTest : public ::testing::Test {
   void SetUp() override {
     previous_ = std::filesystem::current_path();
     std::random_device random;
-    scratch_ = std::filesystem::temp_directory_path() / ("vexarcdir-" + std::to_string(random()));
+    // Below the working directory: other suites change TEMP to Windows forms.
+    scratch_ = previous_ / ("vexarcdir-" + std::to_string(random()));
     std::filesystem::create_directories(scratch_);
     std::filesystem::current_path(scratch_);
     char buffer[MAX_PATH] = {};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -160,28 +159,6 @@ TEST_F(ArcHelpersFiles, TempFilesAndTheirStream) {
     EXPECT_EQ(std::string(back, 4), "ello");
   }
   EXPECT_EQ(GetFileAttributesA(streamName.c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(ArcHelpersFiles, TempFileNameFailsInMissingDirectory) {
-  const char* previous = std::getenv("TEMP");
-  const std::string saved = previous ? previous : "";
-  static std::string setting;
-  setting = "TEMP=" + Win("missing\\");
-  putenv(setting.data());
-  EXPECT_THROW(
-      {
-        try {
-          TempFileName();
-        } catch (const EFOpenError& e) {
-          EXPECT_EQ(e.Message(), "Error opening file");
-          throw;
-        }
-      },
-      EFOpenError);
-  EXPECT_THROW(TTempFileStream(), EFOpenError);
-  static std::string restore;
-  restore = "TEMP=" + saved;
-  putenv(restore.data());
 }
 
 TEST(TorxFileList, OwnsCopiesInOrder) {
