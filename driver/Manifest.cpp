@@ -1,0 +1,101 @@
+#include "driver/Manifest.h"
+
+#include <windows.h>
+
+#include "VEXLIB/VexWin.h"
+#include "rtl/DirTree.h"
+
+namespace driver {
+namespace {
+
+// The manifest's joins look at the last byte, not the last character.
+std::string WithTrailingByteBackslash(const std::string& Path) {
+  return Path.back() == '\\' ? Path : Path + "\\";
+}
+
+// Entries 0 .. Count-1 of a section; a count of 0 or less means none.
+template <typename Action>
+void ForEachEntry(const TProfileFile& Manifest, const std::string& Section, const std::string& CountKey,
+                  Action&& EachEntry) {
+  const int32_t count = Manifest.ReadInteger(Section, CountKey, 0);
+  for (int32_t i = 0; i < count; ++i) EachEntry(i);
+}
+
+std::string Entry(const TProfileFile& Manifest, const std::string& Section, const std::string& Key, int32_t Index) {
+  return Manifest.ReadString(Section, TProfileFile::Numbered(Key, Index), "");
+}
+
+constexpr uint8_t kProgramsFolder = 2;
+
+}  // namespace
+
+void TUpdateManifest::ApplyManifest(const std::string& WorkDir, const std::string& RootDir) {
+  if (WorkDir.empty()) return;
+  const std::string workDir = WithTrailingByteBackslash(WorkDir);
+  if (!vexlib::IsExistingFile(workDir + "Update.Ini")) return;
+  if (RootDir.empty()) return;
+  const std::string rootDir = WithTrailingByteBackslash(RootDir);
+
+  const TProfileFile manifest(workDir + "Update.Ini");
+  DeleteItems(manifest);
+  ExtractArchives(manifest, workDir);
+  CopyFiles(manifest, workDir, rootDir);
+  CreateShortcuts(manifest, rootDir);
+}
+
+void TUpdateManifest::DeleteItems(const TProfileFile& Manifest) {
+  ForEachEntry(Manifest, "Zip", "DeleteCount", [&](int32_t i) {
+    const std::string item = Entry(Manifest, "Zip", "DeleteItem", i);
+    const std::string flag = Entry(Manifest, "Zip", "DeleteTaskFlag", i);
+    tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) {
+      if (!item.empty()) rtl::DeleteDirFiles(taskDir + "\\" + item, true);
+    });
+  });
+}
+
+void TUpdateManifest::ExtractArchives(const TProfileFile& Manifest, const std::string& WorkDir) {
+  ForEachEntry(Manifest, "Zip", "Count", [&](int32_t i) {
+    const std::string source = Entry(Manifest, "Zip", "Source", i);
+    const std::string flag = Entry(Manifest, "Zip", "TaskFlag", i);
+    if (source.empty() || flag.empty()) return;
+    const std::string archive = WorkDir + source;
+    tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) { ExtractPayload(archive, taskDir, true); });
+  });
+}
+
+void TUpdateManifest::CopyFiles(const TProfileFile& Manifest, const std::string& WorkDir,
+                                const std::string& RootDir) {
+  ForEachEntry(Manifest, "File", "Count", [&](int32_t i) {
+    const std::string source = Entry(Manifest, "File", "Source", i);
+    const std::string dest = Entry(Manifest, "File", "Dest", i);
+    const std::string flag = Entry(Manifest, "File", "TaskFlag", i);
+    if (source.empty() || dest.empty()) return;
+    const std::string from = WorkDir + source;
+    if (flag.empty()) {
+      CopyFileA(from.c_str(), (RootDir + dest).c_str(), FALSE);
+      return;
+    }
+    // The task directory and Dest are joined as they are: Dest brings its
+    // own leading backslash.
+    tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) {
+      CopyFileA(from.c_str(), (taskDir + dest).c_str(), FALSE);
+    });
+  });
+}
+
+void TUpdateManifest::CreateShortcuts(const TProfileFile& Manifest, const std::string& RootDir) {
+  ForEachEntry(Manifest, "ICON", "Count", [&](int32_t i) {
+    const std::string program = Entry(Manifest, "ICON", "ICONEXE", i);
+    const std::string name = Entry(Manifest, "ICON", "ICONNAME", i);
+    const std::string group = Entry(Manifest, "ICON", "ICONGROUP", i);
+    if (program.empty() || name.empty() || group.empty()) return;
+    if (!vexlib::IsExistingFile(RootDir + program)) return;
+    shortcuts_.CreateShortcut(RootDir + program, name, kProgramsFolder, group);
+  });
+}
+
+bool TUpdateManifest::ExtractPayload(const std::string& Archive, const std::string& Dir, bool Quiet) {
+  return extractor_.ExtractPayload(Archive, Dir, Quiet);
+}
+
+}  // namespace driver
