@@ -1,4 +1,4 @@
-// Every HANDLE of the stand-in (files, threads, processes, find handles aside)
+// Every HANDLE of the stand-in (files, find searches, threads, processes)
 // points at a KernelObject; CloseHandle destroys it.
 #pragma once
 

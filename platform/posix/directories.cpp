@@ -10,6 +10,7 @@
 
 #include "ErrnoMap.h"
 #include "PathMap.h"
+#include "Recode.h"
 #include "ShareLock.h"
 
 namespace {
@@ -45,6 +46,25 @@ bool CopyContents(HANDLE from, HANDLE to) {
     DWORD put = 0;
     if (!WriteFile(to, buffer.data(), got, &put, nullptr)) return false;
   }
+}
+
+bool IsSameFile(const struct stat& source, const std::string& targetPath) {
+  struct stat target;
+  return lstat(targetPath.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino;
+}
+
+// A name found without regard to case is the file itself: Windows then
+// only changes the spelling of its last component.
+BOOL RenameCase(const std::string& from, const std::string& to, LPCSTR newName) {
+  const auto parsed = vexplat::detail::ParseWindowsPath(newName);
+  if (!parsed || parsed->components.empty()) return Fail(ERROR_ACCESS_DENIED);
+  const auto spelling = vexplat::detail::GbkToUtf8(parsed->components.back());
+  if (!spelling) return Fail(ERROR_INVALID_NAME);
+  std::string target = to;
+  while (target.size() > 1 && target.back() == '/') target.pop_back();
+  target = target.substr(0, target.rfind('/') + 1) + *spelling;
+  if (rename(from.c_str(), target.c_str()) != 0) return FailFromErrno();
+  return TRUE;
 }
 
 }  // namespace
@@ -101,6 +121,7 @@ BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   struct stat info;
   if (lstat(from->c_str(), &info) != 0) return FailMissing(*from, errno);
   if (!S_ISDIR(info.st_mode) && IsHeldAgainstDeletion(*from)) return Fail(ERROR_SHARING_VIOLATION);
+  if (IsSameFile(info, *to)) return RenameCase(*from, *to, lpNewFileName);
   // MoveFile never replaces an existing target.
   if (renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) return TRUE;
   const int error = errno;

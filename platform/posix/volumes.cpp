@@ -17,9 +17,9 @@ using vexplat::detail::Fail;
 constexpr DWORD kFileCasePreservedNames = 0x00000002;
 constexpr DWORD kFileUnicodeOnDisk = 0x00000004;
 
-// The drive letter of a root path "X:\" ("X:" and "X:/" too when the
-// trailing separator is optional); nullptr names the current drive.
-std::optional<char> RootLetter(LPCSTR root, bool separatorRequired) {
+// The drive letter of a root path "X:\" (or "X:", "X:/"); nullptr names
+// the current drive.
+std::optional<char> RootLetter(LPCSTR root) {
   std::string text;
   if (root == nullptr) {
     char current[MAX_PATH];
@@ -30,14 +30,14 @@ std::optional<char> RootLetter(LPCSTR root, bool separatorRequired) {
   }
   if (text.size() < 2 || text[1] != ':' || !std::isalpha(static_cast<unsigned char>(text[0]))) return std::nullopt;
   const bool separated = text.size() == 3 && (text[2] == '\\' || text[2] == '/');
-  if (text.size() > 3 || (separatorRequired ? !separated : (text.size() == 3 && !separated))) return std::nullopt;
+  if (text.size() > 3 || (text.size() == 3 && !separated)) return std::nullopt;
   return static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
 }
 
 // The drive behind a root path when it has a readable medium; sets the
 // error Windows gives otherwise.
-std::optional<Drive> ReadyDrive(LPCSTR root, bool separatorRequired) {
-  const auto letter = RootLetter(root, separatorRequired);
+std::optional<Drive> ReadyDrive(LPCSTR root) {
+  const auto letter = RootLetter(root);
   if (!letter) {
     SetLastError(ERROR_INVALID_NAME);
     return std::nullopt;
@@ -77,7 +77,7 @@ DWORD ClampToDword(unsigned long long value) {
 }  // namespace
 
 UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName) {
-  const auto letter = RootLetter(lpRootPathName, false);
+  const auto letter = RootLetter(lpRootPathName);
   if (!letter) return DRIVE_NO_ROOT_DIR;
   const auto drive = vexplat::detail::LookupDrive(*letter);
   if (!drive) return DRIVE_NO_ROOT_DIR;
@@ -88,7 +88,7 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffe
                                   LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
                                   LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
                                   DWORD nFileSystemNameSize) {
-  const auto drive = ReadyDrive(lpRootPathName, true);
+  const auto drive = ReadyDrive(lpRootPathName);
   if (!drive) return FALSE;
   if (!CopyText(drive->label, lpVolumeNameBuffer, nVolumeNameSize)) return FALSE;
   if (!CopyText(drive->removable ? "FAT" : "NTFS", lpFileSystemNameBuffer, nFileSystemNameSize)) return FALSE;
@@ -100,7 +100,7 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffe
 
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster, LPDWORD lpBytesPerSector,
                               LPDWORD lpNumberOfFreeClusters, LPDWORD lpTotalNumberOfClusters) {
-  const auto drive = ReadyDrive(lpRootPathName, false);
+  const auto drive = ReadyDrive(lpRootPathName);
   if (!drive) return FALSE;
   struct statvfs info;
   if (statvfs(drive->root.c_str(), &info) != 0) return vexplat::detail::FailFromErrno();

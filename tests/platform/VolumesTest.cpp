@@ -32,11 +32,4 @@ TEST(Volumes, SystemDriveIsFixedAndReadable) {
   EXPECT_LE(freeClusters, totalClusters);
 }
 
-TEST(Volumes, VolumeInformationNeedsARootWithBackslash) {
-  char label[64];
-  SetLastError(0);
-  EXPECT_FALSE(GetVolumeInformationA("C:", label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), GetLastError());
-}
-
 }  // namespace
