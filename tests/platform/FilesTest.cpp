@@ -302,17 +302,6 @@ TEST_F(Files, DeleteAndMove) {
   EXPECT_TRUE(DeleteFileA((dir / "b.txt").c_str()));
 }
 
-TEST_F(Files, MoveCanChangeTheCaseOfAName) {
-  ASSERT_TRUE(WriteWholeFile(dir / "case.txt", "c"));
-  ASSERT_TRUE(MoveFileA((dir / "case.txt").c_str(), (dir / "CASE.TXT").c_str()));
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir / "case.txt").c_str(), &data);
-  ASSERT_NE(INVALID_HANDLE_VALUE, search);
-  EXPECT_STREQ("CASE.TXT", data.cFileName);
-  EXPECT_FALSE(FindNextFileA(search, &data));
-  FindClose(search);
-}
-
 TEST_F(Files, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
   const std::string sub = dir / "sub";
   EXPECT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));

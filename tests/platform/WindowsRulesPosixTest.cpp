@@ -83,8 +83,17 @@ TEST_F(WindowsRules, TruncatingAndSettingTimesNeedWriteAccess) {
   CloseHandle(reader);
 }
 
+TEST_F(WindowsRules, MoveCanChangeTheCaseOfAName) {
+  ASSERT_TRUE(MoveFileA((dir / "noext").c_str(), (dir / "NoExt").c_str()));
+  EXPECT_EQ((Names{"NoExt"}), List("noext"));
+}
+
 TEST(WindowsRulesTime, ImpossibleDatesAreRefusedWithInvalidParameter) {
   FILETIME time{};
+  SYSTEMTIME fields{2023, 2, 0, 29, 0, 0, 0, 0};
+  SetLastError(0);
+  EXPECT_FALSE(SystemTimeToFileTime(&fields, &time));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
   SetLastError(0);
   EXPECT_FALSE(DosDateTimeToFileTime((44 << 9) | (2 << 5) | 30, 0, &time));  // 30 February 2024
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
