@@ -67,9 +67,9 @@ TEST_F(ZipDirectory, EndRecordWithoutCommentIsFoundAtOnce) {
   ASSERT_TRUE(probe.Open(Win("a.zip")));
   EXPECT_EQ(probe.LocateEndOfCentralDir(probe.fArcFile), static_cast<int32_t>(DirectoryOffsetOf("a.zip")));
   EXPECT_EQ(probe.HeaderFlags(), 0x19);
-  EXPECT_EQ(probe.CentralHeader().SignatureAtt, CENTRAL_FILE_HEADER_SIGNATURE);
-  EXPECT_EQ(probe.LocalHeader().SignatureAtt, LOCAL_FILE_HEADER_SIGNATURE);
-  EXPECT_EQ(probe.EndOfCentralDir().TotalEntries, 2);
+  EXPECT_EQ(+probe.CentralHeader().SignatureAtt, CENTRAL_FILE_HEADER_SIGNATURE);
+  EXPECT_EQ(+probe.LocalHeader().SignatureAtt, LOCAL_FILE_HEADER_SIGNATURE);
+  EXPECT_EQ(+probe.EndOfCentralDir().TotalEntries, 2);
 }
 
 TEST_F(ZipDirectory, EndRecordBehindCommentNeedsAllowance) {
