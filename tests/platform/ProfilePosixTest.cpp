@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -60,6 +61,14 @@ TEST_F(ProfileFileTest, WritingWhereNoFolderExistsFails) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
   EXPECT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, "C:\\x.ini"));
   EXPECT_FALSE(std::filesystem::exists(sandbox_.Path("x.ini")));
+}
+
+TEST_F(ProfileFileTest, ACutListEndsInTwoNuls) {
+  vextest::WriteFile(sandbox_.Path("l.ini"), "[One]\n[Two]\n");
+  char buffer[8];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(3u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 5, "C:\\l.ini"));
+  EXPECT_EQ(std::string("One\0\0xxx", 8), std::string(buffer, 8));
 }
 
 TEST_F(ProfileFileTest, AFolderIsNoIniFile) {
