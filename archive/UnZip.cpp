@@ -202,7 +202,8 @@ bool TUnZIP::ReadLocalHeader(TByteFile& archive, const TEntryInfo& entry, std::s
     return false;
   }
   fPosition = entry.LocalHeaderOffset + static_cast<int32_t>(sizeof fLocalHeader);
-  storedName = ReadEntryName(archive, fPosition, fLocalHeader.FileNameLen);
+  storedName = unzip::StoredNameAsAnsi(ReadEntryName(archive, fPosition, fLocalHeader.FileNameLen),
+                                       fLocalHeader.GeneralPurpose);
   return true;
 }
 

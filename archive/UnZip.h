@@ -61,8 +61,8 @@ class TUnZIP : public TUnBase {
   int32_t Run(const TEntryStep& step);
   // Walks the directory and hands every selected entry to the step.
   void WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryStep& step);
-  // Reads and checks the entry's local header and its stored name; false
-  // (after OnError 25248) when the signature is wrong.
+  // Reads and checks the entry's local header and its stored name (UTF-8
+  // names made ANSI); false (after OnError 25248) when the signature is wrong.
   bool ReadLocalHeader(TByteFile& archive, const TEntryInfo& entry, std::string& storedName);
 
   TEntryResult ExtractEntry(TByteFile& archive, TByteFile& output, TEntryInfo& entry);

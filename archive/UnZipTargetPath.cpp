@@ -1,6 +1,9 @@
 #include "archive/UnZipTargetPath.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <vector>
 
 #include "rtl/WinPath.h"
 
@@ -39,7 +42,7 @@ std::string ComposeTargetPath(std::string_view normalizedName, std::string_view 
     if (dir.empty() || dir.back() != '\\') dir += '\\';
     dir += rtl::ExtractFilePath(std::string(WithoutRoot(normalizedName)));
   }
-  if (dir.find(':') == std::string::npos && (dir.empty() || dir.front() != '\\')) dir.insert(0, "\\");
+  if (dir.find(':') == std::string::npos && (dir.empty() || dir.front() != '\\')) dir = "\\" + dir;
   return dir + rtl::ExtractFileName(std::string(normalizedName));
 }
 
@@ -56,6 +59,20 @@ bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs) {
 
 bool NamesDirectory(std::string_view storedName) {
   return !storedName.empty() && (storedName.back() == '/' || storedName.back() == '\\');
+}
+
+std::string StoredNameAsAnsi(const std::string& storedName, uint16_t flagWord) {
+  if (!(flagWord & kUtf8NameFlag) || storedName.empty()) return storedName;
+  const int size = static_cast<int>(storedName.size());
+  const int wideLength = MultiByteToWideChar(CP_UTF8, 0, storedName.data(), size, nullptr, 0);
+  if (wideLength <= 0) return storedName;
+  std::vector<WCHAR> wide(static_cast<size_t>(wideLength));
+  MultiByteToWideChar(CP_UTF8, 0, storedName.data(), size, wide.data(), wideLength);
+  const int ansiLength = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (ansiLength <= 0) return storedName;
+  std::string ansi(static_cast<size_t>(ansiLength), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, ansi.data(), ansiLength, nullptr, nullptr);
+  return ansi;
 }
 
 }  // namespace unzip

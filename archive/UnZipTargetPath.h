@@ -2,6 +2,7 @@
 // name and the target directory, and the checks that keep it there.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,12 @@ bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs);
 // A stored name ending with "/" or "\" is a directory entry whatever its
 // attributes say.
 bool NamesDirectory(std::string_view storedName);
+
+// Flag bit 11 says the stored name is UTF-8 rather than the OEM code page.
+constexpr uint16_t kUtf8NameFlag = 0x0800;
+// The stored name in the code page the program's strings use: UTF-8 names
+// are converted (characters without an ANSI form become "?"); other names
+// are returned as they are.
+std::string StoredNameAsAnsi(const std::string& storedName, uint16_t flagWord);
 
 }  // namespace unzip

@@ -143,3 +143,17 @@ TEST_F(ExtractTest, LocalHeaderOffsetBeforeTheFileIsAnInconsistentEntry) {
   EXPECT_EQ(ErrorIds(), std::vector<int32_t>{25248});
   EXPECT_EQ(ReadFile("out/b.txt"), "b");
 }
+
+TEST_F(ExtractTest, Utf8NamesAreStoredUnderTheirAnsiForm) {
+  // Python marks non-ASCII names as UTF-8 (flag bit 11).
+  if (!PythonZip("u.zip", "z.writestr('\\u4e2d\\u6587/\\u8bf4\\u660e.txt', b'gbk')")) GTEST_SKIP();
+  TUnZIP unzip;
+  Prepare(unzip, "u.zip");
+  std::string begun;
+  unzip.OnBegin = [&](TObject*, const std::string& fn, int32_t, bool&) { begun = fn; };
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_TRUE(errors_.empty());
+  // The program sees GBK; the file system holds the same name in UTF-8.
+  EXPECT_EQ(begun, Win("out/") + "\xD6\xD0\xCE\xC4\\\xCB\xB5\xC3\xF7.txt");
+  EXPECT_EQ(ReadFile("out/\xE4\xB8\xAD\xE6\x96\x87/\xE8\xAF\xB4\xE6\x98\x8E.txt"), "gbk");
+}
