@@ -101,21 +101,22 @@ std::string FloatToStrGeneral(double value) {
   if (negative) text.erase(0, 1);
   const size_t e = text.find('e');
   const int exponent = std::atoi(text.c_str() + e + 1);
-  std::string digits = text.substr(0, 1) + text.substr(2, e - 2);
+  std::string digits(1, text[0]);
+  digits.append(text, 2, e - 2);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
-  std::string result = negative ? "-" : "";
+  std::string result(negative ? "-" : "");
   if (exponent < -5 || exponent >= 15) {
-    result += digits.substr(0, 1);
-    if (digits.size() > 1) result += "." + digits.substr(1);
-    result += rtl::Format("E%d", exponent);
+    result.push_back(digits[0]);
+    if (digits.size() > 1) result.append(".").append(digits, 1, std::string::npos);
+    result.append(rtl::Format("E%d", exponent));
   } else if (exponent < 0) {
-    result += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    result.append("0.").append(static_cast<size_t>(-exponent - 1), '0').append(digits);
   } else {
     const size_t integerDigits = static_cast<size_t>(exponent) + 1;
     if (digits.size() < integerDigits) digits.append(integerDigits - digits.size(), '0');
-    result += digits.substr(0, integerDigits);
-    if (digits.size() > integerDigits) result += "." + digits.substr(integerDigits);
+    result.append(digits, 0, integerDigits);
+    if (digits.size() > integerDigits) result.append(".").append(digits, integerDigits, std::string::npos);
   }
   return result;
 }
@@ -127,7 +128,7 @@ std::string CurrencyToStr(int64_t scaled) {
   std::string result = rtl::Format("%s%llu", negative ? "-" : "", static_cast<unsigned long long>(magnitude / 10000));
   std::string fraction = rtl::Format("%04u", static_cast<unsigned>(magnitude % 10000));
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
-  if (!fraction.empty()) result += "." + fraction;
+  if (!fraction.empty()) result.append(".").append(fraction);
   return result;
 }
 
