@@ -109,6 +109,24 @@ class TZipCommon : public TReadWriteObj {
                      const std::function<bool(const std::string&)>& select, bool selectAll);
   int32_t NewestDate() const { return fNewestDate; }
 
+  // Spanned archives on removable disks labelled "PKBACK# NNN".
+  // Readies the first disk at the start of a run and positions the archive
+  // at its first record: the number of passes, or 0 when the run ends with
+  // nothing extracted. A first disk that begins with no ZIP record raises
+  // E_RAISE 25108.
+  int32_t PrepareSpannedArchive(TByteFile& archive);
+  // Asks (OnGetZipFirstDisk) until the first disk is in the drive, then opens it.
+  bool GetFirstDisk(TByteFile& archive);
+  // Asks (OnGetZipLastDisk) until the disk with the end record is in, then GetFirstDisk.
+  bool GetLastDisk(TByteFile& archive);
+  // Opens ArchiveFile again on the disk now in the drive.
+  bool OpenVolume(TByteFile& archive);
+  // Asks (OnGetZipNextDisk) until the next disk is in the drive and opens it
+  // at its start; false when the caller cancelled (the cancel flag stays set).
+  bool OpenNextVolume(TByteFile& archive);
+  const std::string& CurrentVolumeName() const { return fVolumeName; }
+  int32_t CurrentVolumeNumber() const { return fCurrentVolume; }
+
  protected:
   // Lets the application handle pending window messages (progress points).
   static void ProcessMessages();
@@ -123,4 +141,10 @@ class TZipCommon : public TReadWriteObj {
   int32_t fEndBound = 0;
   uint8_t fProgressByFile = 0;
   uint8_t fProgressByArchive = 0;
+  std::string fVolumeName;     // label of the disk in use
+  int32_t fCurrentVolume = 0;  // its number
+
+ private:
+  bool PrepareSpannedVolume(TByteFile& archive);
+  bool Ask(const TOnGetZipDisk& event);
 };

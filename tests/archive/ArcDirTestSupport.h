@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive/ZipCommon.h"
+#include "rtl/Exception.h"
 
 namespace arcdir_test {
 
