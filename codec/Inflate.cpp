@@ -104,12 +104,31 @@ bool Inflater::StoredBlock() {
   return true;
 }
 
+// The fixed tables never change: built once, then copied into the cache of
+// each entry that has a fixed-code block.
+const HuffmanTable& FixedLiteralTemplate() {
+  static const HuffmanTable table = [] {
+    HuffmanTable t;
+    BuildHuffmanTable(kFixedLiteralLengths.data(), kLiteralLengthSymbols, kLiteralLengthEntries.data(),
+                      kFixedLiteralLookupBits, t);
+    return t;
+  }();
+  return table;
+}
+
+const HuffmanTable& FixedDistanceTemplate() {
+  static const HuffmanTable table = [] {
+    HuffmanTable t;
+    BuildHuffmanTable(kFixedDistanceLengths.data(), 30, kDistanceEntries.data(), kFixedDistanceLookupBits, t);
+    return t;
+  }();
+  return table;
+}
+
 bool Inflater::FixedBlock() {
   if (!fixedBuilt_) {
-    BuildHuffmanTable(kFixedLiteralLengths.data(), kLiteralLengthSymbols, kLiteralLengthEntries.data(),
-                      kFixedLiteralLookupBits, fixedLiterals_);
-    BuildHuffmanTable(kFixedDistanceLengths.data(), 30, kDistanceEntries.data(), kFixedDistanceLookupBits,
-                      fixedDistances_);
+    fixedLiterals_ = FixedLiteralTemplate();
+    fixedDistances_ = FixedDistanceTemplate();
     fixedBuilt_ = true;
   }
   return DecodeCodes(fixedLiterals_, fixedDistances_, msgBadBlock);

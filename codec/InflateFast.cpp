@@ -13,9 +13,8 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
 
 inline uint64_t LowBits(uint64_t bits, uint32_t n) { return bits & ((uint64_t{1} << n) - 1); }
 
-}  // namespace
-
-uint8_t* CopyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
+// Copies a match the fast way: may write up to 15 bytes past out + length.
+[[gnu::always_inline]] inline uint8_t* CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
   uint8_t* const end = out + length;
   const uint8_t* src = out - distance;
   if (distance >= 8) {
@@ -50,6 +49,8 @@ uint8_t* CopyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
   }
   return end;
 }
+
+}  // namespace
 
 FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLimit, const HuffmanTable& literals,
                       const HuffmanTable& distances) {
@@ -100,7 +101,13 @@ FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLim
       if (entry & huff::kLiteral) {
         take(huff::TotalBits(entry));
         *out++ = static_cast<uint8_t>(entry >> 16);
-        continue;
+        // Two literals took at most 30 of the 56 bits: room for a third.
+        entry = lookup(litTable, litMask);
+        if (entry & huff::kLiteral) {
+          take(huff::TotalBits(entry));
+          *out++ = static_cast<uint8_t>(entry >> 16);
+          continue;
+        }
       }
       refill();
     }
@@ -125,7 +132,7 @@ FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLim
     const uint32_t distance =
         huff::Value(entry) + static_cast<uint32_t>(LowBits(bits, huff::TotalBits(entry)) >> huff::CodeBits(entry));
     take(huff::TotalBits(entry));
-    out = CopyMatchFast(out, distance, length);
+    out = CopyMatch(out, distance, length);
   }
 
   cursor.bits = bits;

@@ -29,7 +29,4 @@ constexpr int32_t kFastWindowMargin = kMaxMatch + 2;
 FastResult DecodeFast(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const HuffmanTable& literals,
                       const HuffmanTable& distances);
 
-// Copies a match the fast way: may write up to 15 bytes past out + length.
-uint8_t* CopyMatchFast(uint8_t* out, uint32_t distance, uint32_t length);
-
 }  // namespace codec

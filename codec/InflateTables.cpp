@@ -53,10 +53,22 @@ uint32_t PlacedEntry(uint32_t symbolEntry, uint32_t bits) { return symbolEntry +
 
 uint32_t InvalidEntry(uint32_t bits) { return PlacedEntry(huff::kInvalid, bits); }
 
+constexpr std::array<uint8_t, 256> MakeByteReversal() {
+  std::array<uint8_t, 256> table{};
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint32_t r = 0;
+    for (uint32_t i = 0; i < 8; ++i) r |= ((b >> i) & 1) << (7 - i);
+    table[b] = static_cast<uint8_t>(r);
+  }
+  return table;
+}
+
+constexpr std::array<uint8_t, 256> kByteReversal = MakeByteReversal();
+
+// The code read least significant bit first, as the input delivers it.
 uint32_t ReverseBits(uint32_t code, uint32_t bits) {
-  uint32_t reversed = 0;
-  for (uint32_t i = 0; i < bits; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-  return reversed;
+  const uint32_t reversed16 = (uint32_t{kByteReversal[code & 0xFF]} << 8) | kByteReversal[(code >> 8) & 0xFF];
+  return reversed16 >> (16 - bits);
 }
 
 }  // namespace
@@ -108,7 +120,13 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
   const uint32_t rootBits = std::clamp(lookupBits, minBits, maxBits);
   const uint32_t rootSize = 1u << rootBits;
   table.lookupBits = rootBits;
-  table.entries.assign(rootSize, InvalidEntry(rootBits));
+  // A complete set reaches every slot; only gaps need the invalid kind.
+  const bool hasGaps = unused > 0;
+  if (hasGaps) {
+    table.entries.assign(rootSize, InvalidEntry(rootBits));
+  } else {
+    table.entries.resize(rootSize);
+  }
 
   // Canonical codes: consecutive per length, in symbol order.
   uint32_t nextCode[kMaxCodeBits + 2] = {};
@@ -124,20 +142,29 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
 
   // Each first-level slot that longer codes share gets one sub-table, as
   // wide as the longest of them needs.
-  std::vector<uint8_t> longest(rootSize, 0);
+  // (Only the slots of long codes are visited, not the whole first level.)
+  uint8_t longest[1u << kMaxCodeBits];
+  uint64_t seen[(1u << kMaxCodeBits) / 64];
+  std::fill_n(seen, (rootSize + 63) / 64, uint64_t{0});
+  uint16_t sharedSlots[kLiteralLengthSymbols];
+  uint32_t sharedCount = 0;
   for (uint32_t s = 0; s < count; ++s) {
-    if (lengths[s] > rootBits) {
-      uint8_t& slot = longest[reversedCode[s] & (rootSize - 1)];
-      slot = std::max(slot, lengths[s]);
+    if (lengths[s] <= rootBits) continue;
+    const uint32_t slot = reversedCode[s] & (rootSize - 1);
+    if (!(seen[slot / 64] & (uint64_t{1} << (slot % 64)))) {
+      seen[slot / 64] |= uint64_t{1} << (slot % 64);
+      sharedSlots[sharedCount++] = static_cast<uint16_t>(slot);
+      longest[slot] = 0;
     }
+    longest[slot] = std::max(longest[slot], lengths[s]);
   }
-  for (uint32_t slot = 0; slot < rootSize; ++slot) {
-    if (longest[slot] == 0) continue;
+  for (uint32_t i = 0; i < sharedCount; ++i) {
+    const uint32_t slot = sharedSlots[i];
     const uint32_t subBits = longest[slot] - rootBits;
     const uint32_t offset = static_cast<uint32_t>(table.entries.size());
     VEX_ASSERT("Inflate", offset < 0x8000u);
     table.entries[slot] = huff::kSubtable | (offset << 16) | (subBits << 8) | rootBits;
-    table.entries.resize(offset + (1u << subBits), InvalidEntry(subBits));
+    table.entries.resize(offset + (1u << subBits), InvalidEntry(subBits));  // (gaps or not: few)
   }
 
   for (uint32_t s = 0; s < count; ++s) {

@@ -44,8 +44,8 @@ constexpr uint32_t kCodeLengthSymbols = 19;
 // First-level widths asked of the table builder, which moves each into the
 // range of the code lengths present.
 constexpr uint32_t kCodeLengthLookupBits = 7;
-constexpr uint32_t kDynamicLiteralLookupBits = 9;
-constexpr uint32_t kDynamicDistanceLookupBits = 6;
+constexpr uint32_t kDynamicLiteralLookupBits = 11;
+constexpr uint32_t kDynamicDistanceLookupBits = 8;
 constexpr uint32_t kFixedLiteralLookupBits = 7;
 constexpr uint32_t kFixedDistanceLookupBits = 5;
 
