@@ -69,7 +69,8 @@ class TableWriter {
 
   void WriteListingRecord(uint32_t n) {
     out_ << "\nRecord " << n << (table_.RecordDeleted() ? " (deleted)" : "") << "\n";
-    for (int32_t i = 0; i < fieldCount_; ++i) out_ << "  " << Name(i) << ": " << Text(table_.GetFieldAsString(i)) << "\n";
+    for (int32_t i = 0; i < fieldCount_; ++i)
+      out_ << "  " << Name(i) << ": " << Text(table_.GetFieldAsString(i)) << "\n";
   }
 
   void WriteCsvHeader() {

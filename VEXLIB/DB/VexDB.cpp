@@ -358,10 +358,9 @@ void TCustomDataset::InitRecord(uint8_t* buffer) {
         break;
       case 'T': {
         // The date-time value 0: day 2,415,019, midnight.
-        const uint8_t dayZero[8] = {static_cast<uint8_t>(kDayZeroNumber & 0xFF),
-                                    static_cast<uint8_t>(kDayZeroNumber >> 8 & 0xFF),
-                                    static_cast<uint8_t>(kDayZeroNumber >> 16 & 0xFF),
-                                    static_cast<uint8_t>(kDayZeroNumber >> 24 & 0xFF)};
+        const uint8_t dayZero[8] = {
+            static_cast<uint8_t>(kDayZeroNumber & 0xFF), static_cast<uint8_t>(kDayZeroNumber >> 8 & 0xFF),
+            static_cast<uint8_t>(kDayZeroNumber >> 16 & 0xFF), static_cast<uint8_t>(kDayZeroNumber >> 24 & 0xFF)};
         std::memcpy(field, dayZero, std::min(length, sizeof(dayZero)));
         break;
       }

@@ -136,13 +136,16 @@ TEST_F(ShapelibTable, WrittenTablesReadBackInShapelib) {
   }
   const std::vector<DumpedRecord> records = ParseDump(box.Capture("dbfdump -m -r t.dbf"));
   ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records[0].fields, (Fields{{"Flag", "Z9"}, {"Dir", "C:\\tasks\\a"}, {"Num", "12.75"}, {"Cnt", "3"}, {"Ok", "T"}}));
+  EXPECT_EQ(records[0].fields,
+            (Fields{{"Flag", "Z9"}, {"Dir", "C:\\tasks\\a"}, {"Num", "12.75"}, {"Cnt", "3"}, {"Ok", "T"}}));
   EXPECT_FALSE(records[0].deleted);
-  EXPECT_EQ(records[1].fields, (Fields{{"Flag", "B2"}, {"Dir", "D:\\b"}, {"Num", "-3.50"}, {"Cnt", "-2"}, {"Ok", "f"}}));
+  EXPECT_EQ(records[1].fields,
+            (Fields{{"Flag", "B2"}, {"Dir", "D:\\b"}, {"Num", "-3.50"}, {"Cnt", "-2"}, {"Ok", "f"}}));
   EXPECT_TRUE(records[1].deleted);
   EXPECT_EQ(records[2].fields.at("Cnt"), "12345");
   EXPECT_FALSE(records[2].deleted);
-  EXPECT_EQ(records[3].fields, (Fields{{"Flag", "NEW"}, {"Dir", "E:\\new"}, {"Num", "-1.25"}, {"Cnt", "42"}, {"Ok", "T"}}));
+  EXPECT_EQ(records[3].fields,
+            (Fields{{"Flag", "NEW"}, {"Dir", "E:\\new"}, {"Num", "-1.25"}, {"Cnt", "42"}, {"Ok", "T"}}));
   EXPECT_FALSE(records[3].deleted);
 }
 

@@ -1,7 +1,5 @@
 // The DBF table over hand-built files: header forms, descriptor edge cases,
 // the close after a write (header, exact size, trailer) and the file errors.
-#include "VEXLIB/DB/DBFTable.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,6 +9,7 @@
 
 #include "DbfBytes.h"
 #include "TestDir.h"
+#include "VEXLIB/DB/DBFTable.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
@@ -120,8 +119,7 @@ TEST(DBFTableHeader, InvalidHeadersAreRefusedBeforeAnyRecord) {
   std::string disagree = DbfFile(kThreeFields, {" x"});
   disagree[10] = 20;
   dir.Write("rl20.dbf", disagree);
-  EXPECT_EQ(MessageOf([&] { TDBFTable t(dir.File("rl20.dbf"), true); }),
-            Named(invalid.c_str(), dir.File("rl20.dbf")));
+  EXPECT_EQ(MessageOf([&] { TDBFTable t(dir.File("rl20.dbf"), true); }), Named(invalid.c_str(), dir.File("rl20.dbf")));
   // Fields running beyond the record length.
   std::string beyond = DbfFile(kThreeFields, {" x"});
   beyond[10] = 12;
@@ -248,12 +246,14 @@ TEST(DBFTableFile, AClosedAfterAPostGetsHeaderExactSizeAndOneTrailer) {
   EXPECT_EQ(bytes.substr(129 + 48, 4), "\x1A\xA1\x71\x31");
   EXPECT_EQ(bytes.substr(bytes.size() - 4), std::string(4, '\0'));
   const uint32_t noise = static_cast<uint8_t>(bytes[181]) | static_cast<uint8_t>(bytes[182]) << 8 |
-                         static_cast<uint8_t>(bytes[183]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[184])) << 24;
+                         static_cast<uint8_t>(bytes[183]) << 16 |
+                         static_cast<uint32_t>(static_cast<uint8_t>(bytes[184])) << 24;
   EXPECT_LT(noise, 129u + 48u);
   // The check value: the whole file is smaller than the window, so it covers
   // every byte before the trailer, continued from the header length.
   const uint32_t check = static_cast<uint8_t>(bytes[185]) | static_cast<uint8_t>(bytes[186]) << 8 |
-                         static_cast<uint8_t>(bytes[187]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[188])) << 24;
+                         static_cast<uint8_t>(bytes[187]) << 16 |
+                         static_cast<uint32_t>(static_cast<uint8_t>(bytes[188])) << 24;
   EXPECT_EQ(check, vexlib::CRC32Update(129, bytes.data(), 129 + 48));
   {
     TfnDBFTable table(dir.File("w.dbf"), false, true);
@@ -348,7 +348,7 @@ TEST(DBFTableFile, SetFileClassKeepsTheSettings) {
   table.OpenTable(dir.File("fc.dbf"), true, false);
   table.First();
   table.Next();
-  EXPECT_EQ(counting->reads, 1 + 3 + 2);  // header, descriptors, two records
+  EXPECT_EQ(counting->reads, 1 + 3 + 2);            // header, descriptors, two records
   table.SetFileClass(&vexlib::TWin32File::Create);  // nothing while open
   EXPECT_EQ(&table.File(), counting);
 }

@@ -1,6 +1,4 @@
 // A table as text: the listing and CSV forms of the vexdbf tool.
-#include "VEXLIB/DB/TableText.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,6 +6,7 @@
 
 #include "DbfBytes.h"
 #include "TestDir.h"
+#include "VEXLIB/DB/TableText.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
@@ -40,38 +39,38 @@ std::string TextOf(const std::string& path, TTableTextOptions options) {
 
 TEST(TableText, ListingShowsFieldsAndEveryRecordWithDeletedOnesMarked) {
   TestDir dir;
-  dir.Write("t.dbf", DbfFile(kFields, {Record(' ', "A1", "12.75", 'T'), Record('*', "B2", "-3.5", 'F'), Record(' ', "a,\"b\"", "1", ' ')}));
-  const std::string expected =
-      "Table: " + dir.File("t.dbf") +
-      "\n"
-      "Fields: 3\n"
-      "  Name         Type  Length  Decimals\n"
-      "  Flag         C          6         0\n"
-      "  Qty          N          6         2\n"
-      "  Ok           L          1         0\n"
-      "Records: 3\n"
-      "\n"
-      "Record 0\n"
-      "  Flag: A1\n"
-      "  Qty: 12\n"
-      "  Ok: True\n"
-      "\n"
-      "Record 1 (deleted)\n"
-      "  Flag: B2\n"
-      "  Qty: -3\n"
-      "  Ok: False\n"
-      "\n"
-      "Record 2\n"
-      "  Flag: a,\"b\"\n"
-      "  Qty: 1\n"
-      "  Ok: False\n";
+  dir.Write("t.dbf", DbfFile(kFields, {Record(' ', "A1", "12.75", 'T'), Record('*', "B2", "-3.5", 'F'),
+                                       Record(' ', "a,\"b\"", "1", ' ')}));
+  const std::string expected = "Table: " + dir.File("t.dbf") +
+                               "\n"
+                               "Fields: 3\n"
+                               "  Name         Type  Length  Decimals\n"
+                               "  Flag         C          6         0\n"
+                               "  Qty          N          6         2\n"
+                               "  Ok           L          1         0\n"
+                               "Records: 3\n"
+                               "\n"
+                               "Record 0\n"
+                               "  Flag: A1\n"
+                               "  Qty: 12\n"
+                               "  Ok: True\n"
+                               "\n"
+                               "Record 1 (deleted)\n"
+                               "  Flag: B2\n"
+                               "  Qty: -3\n"
+                               "  Ok: False\n"
+                               "\n"
+                               "Record 2\n"
+                               "  Flag: a,\"b\"\n"
+                               "  Qty: 1\n"
+                               "  Ok: False\n";
   EXPECT_EQ(TextOf(dir.File("t.dbf"), {}), expected);
 }
 
 TEST(TableText, CsvRowsWithQuotingAndTheDeletedColumn) {
   TestDir dir;
-  dir.Write("t.dbf", DbfFile(kFields, {Record(' ', "A1", "12.75", 'T'), Record('*', "B2", "-3.5", 'F'), Record(' ', "a,\"b\"", "1", ' '),
-                                     Record(' ', " x", "0", ' ')}));
+  dir.Write("t.dbf", DbfFile(kFields, {Record(' ', "A1", "12.75", 'T'), Record('*', "B2", "-3.5", 'F'),
+                                       Record(' ', "a,\"b\"", "1", ' '), Record(' ', " x", "0", ' ')}));
   TTableTextOptions csv;
   csv.Csv = true;
   EXPECT_EQ(TextOf(dir.File("t.dbf"), csv),

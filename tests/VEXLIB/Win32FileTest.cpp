@@ -1,7 +1,5 @@
 // TWin32File and the file-system helpers of its unit, over the Win32 API
 // (the stand-in here, Windows under Wine).
-#include "VEXLIB/VexWin.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "TestDir.h"
+#include "VEXLIB/VexWin.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
@@ -163,8 +162,8 @@ TEST(Win32FileOpen, ReadersShareButASecondWriterIsRefused) {
     FAIL() << "second writer opened";
   } catch (const EWin32Error& e) {
     EXPECT_EQ(e.ErrorCode, 32u);
-    const std::string head = Named("打开文件 %s 错误", dir.File("t.dbf")) + "\r\n" + Gbk("错误号：") + "32\r\n" +
-                             Gbk("错误信息：");
+    const std::string head =
+        Named("打开文件 %s 错误", dir.File("t.dbf")) + "\r\n" + Gbk("错误号：") + "32\r\n" + Gbk("错误信息：");
     EXPECT_EQ(e.Message().substr(0, head.size()), head);
     EXPECT_GT(e.Message().size(), head.size());
   }

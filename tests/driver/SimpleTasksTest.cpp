@@ -1,7 +1,5 @@
 // The task table over hand-built CONFIG.TSK files: opening, reading items,
 // the flag lookup over deleted records and tables that cannot serve.
-#include "driver/SimpleTasks.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,6 +8,7 @@
 
 #include "../VEXLIB/DbfBytes.h"
 #include "../VEXLIB/TestDir.h"
+#include "driver/SimpleTasks.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
@@ -54,9 +53,9 @@ TEST(SimpleTasks, NoTableMeansNoEarlierInstallation) {
 
 TEST(SimpleTasks, ItemsAndLookupsInRecordOrder) {
   TestDir dir;
-  const std::string table = DbfFile(kTaskFields, {Task(' ', "A1", "C:\\one"), Task('*', "A1", "C:\\gone"),
-                                                  Task(' ', "B2", "C:\\two"), Task(' ', "A1", "C:\\three"),
-                                                  Task(' ', "", "C:\\none")});
+  const std::string table =
+      DbfFile(kTaskFields, {Task(' ', "A1", "C:\\one"), Task('*', "A1", "C:\\gone"), Task(' ', "B2", "C:\\two"),
+                            Task(' ', "A1", "C:\\three"), Task(' ', "", "C:\\none")});
   dir.Write("CONFIG.TSK", table);
   {
     TSimpleTasks tasks;
