@@ -1,6 +1,6 @@
 #include "WildcardPattern.h"
 
-#include "PathMap.h"
+#include "AnsiCase.h"
 #include "Recode.h"
 
 namespace vexplat::detail {
@@ -56,7 +56,7 @@ bool WildcardPattern::Matches(std::string_view name) const {
       bool result = false;
       switch (token.kind) {
         case Kind::kLiteral:
-          result = !atEnd && SameNameIgnoringCase(characters[n], token.text) && matched[t + 1][n + 1];
+          result = !atEnd && SameAnsiName(characters[n], token.text) && matched[t + 1][n + 1];
           break;
         case Kind::kStar:
           result = matched[t + 1][n] || (!atEnd && matched[t][n + 1]);

@@ -100,7 +100,7 @@ std::optional<std::string> FindIgnoringCase(const std::string& directory, const 
   while (const dirent* entry = readdir(dir.get())) {
     const std::string candidate = entry->d_name;
     // Several spellings may exist on POSIX; take the same one every time.
-    if (SameNameIgnoringCase(candidate, name) && (!best || candidate < *best)) best = candidate;
+    if (SameUtf8NameIgnoringCase(candidate, name) && (!best || candidate < *best)) best = candidate;
   }
   return best;
 }
@@ -163,7 +163,7 @@ std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path)
   return {std::string(path.substr(0, cut)), std::string(path.substr(cut))};
 }
 
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });

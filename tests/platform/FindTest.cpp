@@ -75,6 +75,14 @@ TEST_F(Find, PlainNameFindsOneEntryWithoutRegardToCase) {
   FindClose(search);
 }
 
+TEST_F(Find, TrailBytesOfChineseCharactersHaveNoCase) {
+  // Two different characters whose second bytes are 'A' and 'a'.
+  ASSERT_TRUE(WriteWholeFile(dir / "\x81\x41.dat", "x"));
+  EXPECT_EQ((Names{"\x81\x41.dat"}), List("\x81\x41.DAT"));
+  EXPECT_EQ(Names{}, List("\x81\x61.dat"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "\x81\x61.dat").c_str()));
+}
+
 TEST_F(Find, EntryCarriesSizeAndAttributes) {
   ASSERT_TRUE(WriteWholeFile(dir / "sized.dat", std::string(1234, 'z')));
   WIN32_FIND_DATAA data;
