@@ -14,6 +14,7 @@
 namespace {
 
 using legacytest::Bytes;
+using legacytest::Text;
 
 constexpr uint16_t kLargeHistory = 0x02;
 constexpr uint16_t kLiteralTree = 0x04;
@@ -74,10 +75,6 @@ class ImplodeStream {
 
 codec::MemoryDecodeResult Explode(uint16_t flags, const Bytes& data, int32_t unpackedSize) {
   return codec::DecodeMemory(6, flags, data.data(), data.size(), unpackedSize);
-}
-
-std::string Text(const codec::MemoryDecodeResult& result) {
-  return std::string(result.output.begin(), result.output.end());
 }
 
 // Decodes symbols from a bit string with a tree built from bit lengths.

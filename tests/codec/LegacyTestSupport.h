@@ -21,6 +21,12 @@ namespace legacytest {
 
 using Bytes = std::vector<uint8_t>;
 
+// Decoded bytes as a string, for readable expectations.
+template <class Result>
+std::string Text(const Result& result) {
+  return std::string(result.output.begin(), result.output.end());
+}
+
 inline Bytes ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path.string());

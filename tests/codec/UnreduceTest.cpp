@@ -13,6 +13,7 @@
 namespace {
 
 using legacytest::Bytes;
+using legacytest::Text;
 
 // Writes the follower sets and then the intermediate bytes: each as a
 // follower index when its predecessor's set holds it, else as a literal.
@@ -57,10 +58,6 @@ class ReduceStream {
 
 codec::MemoryDecodeResult Unreduce(int factor, const Bytes& data, int32_t unpackedSize) {
   return codec::DecodeMemory(static_cast<uint16_t>(factor + 1), 0, data.data(), data.size(), unpackedSize);
-}
-
-std::string Text(const codec::MemoryDecodeResult& result) {
-  return std::string(result.output.begin(), result.output.end());
 }
 
 TEST(UnreduceTest, FollowerIndexBitsGrowWithTheSet) {

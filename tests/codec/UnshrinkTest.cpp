@@ -11,6 +11,7 @@
 namespace {
 
 using legacytest::Bytes;
+using legacytest::Text;
 
 // Writes Shrink codes at the current code size, with the control sequences.
 class ShrinkStream {
@@ -38,10 +39,6 @@ class ShrinkStream {
 
 codec::MemoryDecodeResult Unshrink(const Bytes& data, int32_t unpackedSize) {
   return codec::DecodeMemory(1, 0, data.data(), data.size(), unpackedSize);
-}
-
-std::string Text(const codec::MemoryDecodeResult& result) {
-  return std::string(result.output.begin(), result.output.end());
 }
 
 TEST(UnshrinkTest, LiteralsAndDefinedStrings) {
