@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,11 +20,31 @@
 namespace testing_sandbox {
 
 // putenv keeps the pointer it is given, so the strings must outlive the process.
-inline void SetEnv(const std::string& name, const std::string& value) {
+inline void PutEnv(std::string assignment) {
   static std::deque<std::string> kept;
-  kept.push_back(name + "=" + value);
+  kept.push_back(std::move(assignment));
   putenv(kept.back().data());
 }
+
+// Sets a variable for the sandbox's lifetime and puts the old state back
+// afterwards, so that later tests see the environment they started with.
+class TScopedEnv {
+ public:
+  TScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    const char* old = getenv(name_.c_str());
+    if (old) old_ = old;
+    hadOld_ = old != nullptr;
+    PutEnv(name_ + "=" + value);
+  }
+  ~TScopedEnv() { PutEnv(hadOld_ ? name_ + "=" + old_ : name_); }  // "NAME" alone unsets
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool hadOld_ = false;
+};
 
 class TSandbox {
  public:
@@ -35,12 +56,13 @@ class TSandbox {
     root_ = hostTemp /
             ("vexupd-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
     std::filesystem::create_directories(root_ / "Temp");
-    SetEnv("VEXUPD_DRIVE_C", root_.string());
-    SetEnv("TEMP", "C:\\Temp");
-    SetEnv("VEXUPD_REGISTRY", (root_ / "registry.reg").string());
-    SetEnv("VEXUPD_MSGLOG", (root_ / "messages.log").string());
+    env_.emplace_back(std::make_unique<TScopedEnv>("VEXUPD_DRIVE_C", root_.string()));
+    env_.emplace_back(std::make_unique<TScopedEnv>("TEMP", "C:\\Temp"));
+    env_.emplace_back(std::make_unique<TScopedEnv>("VEXUPD_REGISTRY", (root_ / "registry.reg").string()));
+    env_.emplace_back(std::make_unique<TScopedEnv>("VEXUPD_MSGLOG", (root_ / "messages.log").string()));
   }
   ~TSandbox() {
+    while (!env_.empty()) env_.pop_back();  // newest first
     std::error_code ignored;
     std::filesystem::permissions(root_, std::filesystem::perms::owner_all, ignored);
     for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored))
@@ -95,6 +117,7 @@ class TSandbox {
 
  private:
   std::filesystem::path root_;
+  std::vector<std::unique_ptr<TScopedEnv>> env_;
 };
 
 }  // namespace testing_sandbox
