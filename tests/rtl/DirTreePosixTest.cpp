@@ -1,3 +1,4 @@
+// Trees are laid out through the sandbox drive C: of the POSIX stand-in.
 #include "rtl/DirTree.h"
 
 #include <windows.h>
