@@ -321,6 +321,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   std::vector<std::string> arguments =
       vexplat::detail::SplitCommandLine(lpCommandLine != nullptr ? lpCommandLine : "");
   const bool named = lpApplicationName != nullptr && *lpApplicationName != '\0';
+  if (!named && arguments.empty()) return Fail(ERROR_INVALID_PARAMETER);  // a line of blanks names nothing
   const std::string program = named ? lpApplicationName : arguments.front();
   if (arguments.empty()) arguments.push_back(program);
 

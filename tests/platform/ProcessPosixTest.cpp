@@ -70,6 +70,7 @@ TEST_F(ProcessPosixTest, WhatIsAProgram) {
   EXPECT_EQ(-2, Run(WindowsPathOf(sandbox_.Path("none.exe")).c_str(), ""));
   EXPECT_EQ(-3, Run(WindowsPathOf(sandbox_.Path("none/none.exe")).c_str(), ""));
   EXPECT_EQ(-87, Run(nullptr, ""));
+  EXPECT_EQ(-87, Run(nullptr, "   "));
 }
 
 TEST_F(ProcessPosixTest, CommandLinesFollowTheWindowsRules) {
