@@ -158,11 +158,14 @@ void TUnZIP::ExtractArchive(TByteFile& archive, TByteFile& output) {
 
 void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryStep& step) {
   fPosition = fOffset;
-  // Spanned archives are walked like single-file ones here: one pass over
-  // the disk that holds the directory.
-  if (OnCorruptZipHeader &&
-      (fHeaderFlags & (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) !=
-          (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) {
+  int32_t passes = 1;
+  if (fArcType == atZipMV) {
+    // Readies the first disk and positions past its spanning marker.
+    passes = PrepareSpannedArchive(archive);
+    if (passes <= 0) return;
+  } else if (OnCorruptZipHeader &&
+             (fHeaderFlags & (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) !=
+                 (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) {
     bool cancel = true;
     {
       TimerPause pause(*fTimer);
@@ -170,19 +173,25 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
     }
     if (cancel) return;
   }
-  const int32_t passes = 1;
 
   const TWalkMode mode = ChooseWalkMode();
-  fPosition = fOffset;
+  // The central walk starts at the directory; the local scan where the
+  // data begins.
+  if (mode == wmCentralWalk) fPosition = fOffset;
   if (!archive.TrySeek(fPosition)) RaiseError(fArchiveFile, "", "0", E_SEEKERROR);
+  const int32_t start = fPosition;
 
   fCount = 0;
   const bool selectAll = unzip::SelectsAll(fFileSpec);
   for (int32_t pass = 0; pass < passes; ++pass) {
     {
       TimerPause pause(*fTimer);
-      WalkDirectory(archive, fFileList, mode, fPosition, fEndBound,
-                    [this](const std::string& name) { return MatchesFileSpec(name, false); }, selectAll);
+      // The header the walk just read tells whether its name is UTF-8.
+      const auto select = [this, mode](const std::string& name) {
+        const uint16_t flags = mode == wmCentralWalk ? fCentralHeader.GeneralPurpose : fLocalHeader.GeneralPurpose;
+        return MatchesFileSpec(unzip::StoredNameAsAnsi(name, flags), false);
+      };
+      WalkDirectory(archive, fFileList, mode, start, fEndBound, select, selectAll);
     }
     fArchiveRemaining = fTotalBytes;
     for (int32_t i = 0; i < fFileList.Count() && !Cancelled(); ++i) {

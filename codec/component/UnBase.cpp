@@ -40,6 +40,8 @@ class TUnBase::EntryBridge final : public codec::EntryHost {
     archive::RaiseMessage(messageId);
   }
   bool Cancelled() const override { return owner_.Cancelled(); }
+  // Only spanned archives continue an entry on the next disk.
+  bool ContinueOnNextVolume() override { return owner_.fArcType == atZipMV && owner_.OpenNextVolume(archive_); }
   void SetCancelled(bool cancelled) override { owner_.fCancel = cancelled ? 1 : 0; }
 
  private:

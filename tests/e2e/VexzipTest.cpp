@@ -190,6 +190,22 @@ TEST_F(VexzipTest, PasswordsSelectionAndJunkedPaths) {
   EXPECT_FALSE(fs::exists(scratch_ / "flat/d"));
 }
 
+TEST_F(VexzipTest, NonAsciiArgumentsAndQuoting) {
+  // Python marks the non-ASCII name as UTF-8.
+  if (!Shell(Python() + " -c \"import zipfile; z = zipfile.ZipFile('n.zip', 'w'); "
+             "z.writestr('a b.txt', b'spaced'); z.writestr('\\u8bf4\\u660e.txt', b'named'); "
+             "z.writestr('other.txt', b'not selected'); z.close()\"")) {
+    GTEST_SKIP() << "no python3";
+  }
+  // Directory and file-spec arguments with Chinese characters and blanks.
+  const Outcome run = Vexzip("x n.zip -d '\xE8\xBE\x93\xE5\x87\xBA dir' 'a b.txt' '\xE8\xAF\xB4*'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const fs::path target = scratch_ / "\xE8\xBE\x93\xE5\x87\xBA dir";
+  EXPECT_EQ(Read(target / "a b.txt"), "spaced");
+  EXPECT_EQ(Read(target / "\xE8\xAF\xB4\xE6\x98\x8E.txt"), "named");
+  EXPECT_FALSE(fs::exists(target / "other.txt"));
+}
+
 TEST_F(VexzipTest, NamesLeavingTheTargetAreRefused) {
   if (!Shell(Python() + " -c \"import zipfile; z = zipfile.ZipFile('evil.zip', 'w'); "
              "z.writestr('../escaped.txt', b'x'); z.writestr('a/../../escaped2.txt', b'y'); "

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "VexzipCommandLine.h"
 #include "VexzipConsole.h"
 #include "VexzipOptions.h"
 #include "archive/UnZip.h"
@@ -97,10 +98,13 @@ void Configure(TUnZIP& unzip, const vexzip::Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  // The command line in the ANSI code page on every system, like the names
+  // inside the program (argv holds UTF-8 on POSIX systems).
+  std::vector<std::string> arguments = vexzip::SplitCommandLine(GetCommandLineA());
+  if (!arguments.empty()) arguments.erase(arguments.begin());
   std::string error;
-  const std::optional<vexzip::Options> options =
-      vexzip::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  const std::optional<vexzip::Options> options = vexzip::ParseOptions(arguments, error);
   if (!options) {
     std::fprintf(stderr, "vexzip: %s\n%s", error.c_str(), vexzip::UsageText());
     return kUsage;
