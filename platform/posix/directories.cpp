@@ -152,6 +152,12 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (!path) return FALSE;
   struct stat info;
   if (lstat(path->c_str(), &info) != 0) return FailMissing(*path, errno);
+  if (S_ISLNK(info.st_mode)) {
+    // A link to a directory is removed itself, never what it points at.
+    struct stat target;
+    if (stat(path->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return Fail(ERROR_DIRECTORY);
+    return unlink(path->c_str()) == 0 ? TRUE : FailMissing(*path, errno);
+  }
   if (!S_ISDIR(info.st_mode)) return Fail(ERROR_DIRECTORY);
   if ((info.st_mode & S_IWUSR) == 0) return Fail(ERROR_ACCESS_DENIED);  // read-only directory
   if (rmdir(path->c_str()) == 0) return TRUE;

@@ -44,10 +44,15 @@ bool FillEntry(const std::string& directory, const std::string& diskName, const 
                WIN32_FIND_DATAA& data) {
   if (name.size() >= sizeof data.cFileName) return false;
   const std::string path = directory + "/" + diskName;
+  struct stat link;
+  const bool isLink = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
   struct stat info;
   if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return false;
   data = WIN32_FIND_DATAA{};
   data.dwFileAttributes = vexplat::detail::AttributesOf(path, info);
+  // A symbolic link shows as a reparse point, as links and junctions do on
+  // Windows, so that tree walkers can leave it unfollowed.
+  if (isLink) data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   data.ftCreationTime = vexplat::detail::FileTimeOf(info.st_mtim);
   data.ftLastAccessTime = vexplat::detail::FileTimeOf(info.st_atim);
   data.ftLastWriteTime = vexplat::detail::FileTimeOf(info.st_mtim);
