@@ -15,6 +15,7 @@ namespace codec {
 int32_t MemoryEntryHost::ReadBlock(uint8_t* buffer, int32_t count) {
   if (count <= 0) return 0;
   const size_t n = std::min(static_cast<size_t>(count), size_ - offset_);
+  if (n == 0) return 0;
   std::memcpy(buffer, data_ + offset_, n);
   offset_ += n;
   return static_cast<int32_t>(n);
