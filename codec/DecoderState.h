@@ -99,7 +99,9 @@ class EntryHost {
   virtual void SetCancelled(bool cancelled) = 0;
   // The input of a spanned archive ended inside the entry: ask for the next
   // volume and open the archive there. True when the entry's data goes on
-  // (inRemaining then counts what is still to come).
+  // (inRemaining then counts what is still to come). On false a spanned
+  // archive sets the cancel flag, and the decoder stops without a fault of
+  // its own; otherwise the decoder reports the input's end (25109).
   virtual bool ContinueOnNextVolume() { return false; }
 };
 
