@@ -6,7 +6,7 @@
 
 #include "archive/ArcHelpers.h"
 #include "archive/MessageTable.h"
-#include "archive/UnZipFileSpec.h"
+#include "archive/UnZipSelection.h"
 #include "archive/UnZipPassword.h"
 #include "archive/UnZipTargetPath.h"
 #include "codec/Crc32.h"

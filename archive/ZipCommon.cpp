@@ -4,7 +4,7 @@
 
 #include "archive/ArcHelpers.h"
 #include "archive/MessageTable.h"
-#include "archive/UnZipFileSpec.h"
+#include "archive/UnZipSelection.h"
 #include "archive/UnZipTargetPath.h"
 
 namespace {

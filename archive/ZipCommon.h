@@ -1,5 +1,5 @@
 // What the ZIP operations share above the block operations: options and
-// events, the target path rules, file-spec matching, error reporting,
+// events, the target path rules, entry selection by name patterns, error reporting,
 // progress, and the directory walk.
 #pragma once
 

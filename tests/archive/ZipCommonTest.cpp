@@ -1,4 +1,4 @@
-// Options, target paths, file specs, error reporting and progress of the
+// Options, target paths, name patterns, error reporting and progress of the
 // shared ZIP layer.
 #include "archive/ZipCommon.h"
 

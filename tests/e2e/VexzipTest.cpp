@@ -197,7 +197,7 @@ TEST_F(VexzipTest, NonAsciiArgumentsAndQuoting) {
              "z.writestr('other.txt', b'not selected'); z.close()\"")) {
     GTEST_SKIP() << "no python3";
   }
-  // Directory and file-spec arguments with Chinese characters and blanks.
+  // Directory and name-pattern arguments with Chinese characters and blanks.
   const Outcome run = Vexzip("x n.zip -d '\xE8\xBE\x93\xE5\x87\xBA dir' 'a b.txt' '\xE8\xAF\xB4*'");
   EXPECT_EQ(run.status, 0) << run.err;
   const fs::path target = scratch_ / "\xE8\xBE\x93\xE5\x87\xBA dir";

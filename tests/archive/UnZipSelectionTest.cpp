@@ -1,4 +1,4 @@
-#include "archive/UnZipFileSpec.h"
+#include "archive/UnZipSelection.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ TEST(UnZipWildcardMatch, HostileNamesEndQuickly) {
   EXPECT_FALSE(WildcardMatch("*a*a*a*a*a*a*b", name, false));
 }
 
-TEST(UnZipFileSpec, SelectionByLines) {
+TEST(UnZipSelection, SelectionByLines) {
   EXPECT_FALSE(MatchesFileSpec({}, "a.txt", false));
   EXPECT_TRUE(MatchesFileSpec({"*.*"}, "noextension", false));
   EXPECT_TRUE(MatchesFileSpec({"x.bin", "*.txt"}, "doc\\a.txt", false));
@@ -61,7 +61,7 @@ TEST(UnZipFileSpec, SelectionByLines) {
   EXPECT_TRUE(MatchesFileSpec({"a.txt"}, "doc\\a.txt", true));
 }
 
-TEST(UnZipFileSpec, SelectAllUnlessOnePlainName) {
+TEST(UnZipSelection, SelectAllUnlessOnePlainName) {
   EXPECT_FALSE(SelectsAll({}));
   EXPECT_FALSE(SelectsAll({"readme.txt"}));
   EXPECT_FALSE(SelectsAll({"read?e.txt"}));
@@ -69,7 +69,7 @@ TEST(UnZipFileSpec, SelectAllUnlessOnePlainName) {
   EXPECT_TRUE(SelectsAll({"a.txt", "b.txt"}));
 }
 
-TEST(UnZipFileSpec, NormalisedLinesLoseEmptiesAndDirectories) {
+TEST(UnZipSelection, NormalisedLinesLoseEmptiesAndDirectories) {
   const std::vector<std::string> lines = NormalizeFileSpec({"", "doc/a.txt", "c:\\x\\*.bin", "plain"});
   EXPECT_EQ(lines, (std::vector<std::string>{"a.txt", "*.bin", "plain"}));
 }

@@ -1,4 +1,4 @@
-#include "archive/UnZipFileSpec.h"
+#include "archive/UnZipSelection.h"
 
 #include <algorithm>
 
