@@ -44,7 +44,10 @@ function(vex_test_suite name)
     VEX_SHARED_DIR="${PROJECT_SOURCE_DIR}/tests/shared")
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS "wine" TIMEOUT 600)
+    # One Wine prefix in the build tree serves every suite; Wine serves it
+    # reliably to one program at a time, once it exists.
+    set_tests_properties(${name} PROPERTIES LABELS "wine" TIMEOUT 600
+      FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine_prefix)
   else()
     gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" DISCOVERY_TIMEOUT 60)
   endif()

@@ -50,7 +50,7 @@ posix)
 wine)
   export WINEPREFIX=$work/prefix
   wine_run() { "$source_dir/scripts/wine-run" --like "$installer" "$@"; }
-  wine_run wineboot -i >/dev/null 2>&1 || true
+  "$source_dir/scripts/wine-run" --prepare "$installer" || fail "could not create the Wine prefix"
   drive=$WINEPREFIX/drive_c
   cp -r "$work/sandbox/C/VexApp" "$drive/VexApp"
   wine_run reg add 'HKLM\SOFTWARE\VexSoft\VexApp' /v RootDir /d 'C:\VexApp\' /f >/dev/null 2>&1 ||
