@@ -190,7 +190,7 @@ TEST_F(VexzipTest, PasswordsSelectionAndJunkedPaths) {
   EXPECT_FALSE(fs::exists(scratch_ / "flat/d"));
 }
 
-TEST_F(VexzipTest, NonAsciiArgumentsAndQuoting) {
+TEST_F(VexzipTest, NonAsciiArgumentsQuotingAndOutput) {
   // Python marks the non-ASCII name as UTF-8.
   if (!Shell(Python() + " -c \"import zipfile; z = zipfile.ZipFile('n.zip', 'w'); "
              "z.writestr('a b.txt', b'spaced'); z.writestr('\\u8bf4\\u660e.txt', b'named'); "
@@ -204,6 +204,10 @@ TEST_F(VexzipTest, NonAsciiArgumentsAndQuoting) {
   EXPECT_EQ(Read(target / "a b.txt"), "spaced");
   EXPECT_EQ(Read(target / "\xE8\xAF\xB4\xE6\x98\x8E.txt"), "named");
   EXPECT_FALSE(fs::exists(target / "other.txt"));
+  // Names reach the terminal in its own encoding, not in the archive's.
+  EXPECT_NE(run.out.find("\xE8\xAF\xB4\xE6\x98\x8E.txt"), std::string::npos) << run.out;
+  const Outcome listed = Vexzip("l n.zip");
+  EXPECT_NE(listed.out.find("\xE8\xAF\xB4\xE6\x98\x8E.txt"), std::string::npos) << listed.out;
 }
 
 TEST_F(VexzipTest, NamesLeavingTheTargetAreRefused) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "ConsoleText.h"
 #include "archive/MessageTable.h"
 
 namespace vexzip {
@@ -30,7 +31,7 @@ void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb) {
   const std::string verb = beginVerb;
   unzip.OnBegin = [this, verb](TObject*, const std::string& fileName, int32_t, bool&) {
     EndProgress();
-    std::printf("%12s: %s\n", verb.c_str(), fileName.c_str());
+    std::printf("%12s: %s\n", verb.c_str(), ToConsole(fileName).c_str());
     std::fflush(stdout);
   };
   if (errorIsTerminal_) {
@@ -57,7 +58,7 @@ void Console::ShowError(const std::string& fileName, const std::string& extra, i
   if (!fileName.empty()) line += fileName + ": ";
   line += archive::MessageText(id);
   if (!extra.empty()) line += " (" + extra + ")";
-  std::fprintf(stderr, "%s [E%d]\n", line.c_str(), static_cast<int>(id));
+  std::fprintf(stderr, "%s [E%d]\n", ToConsole(line).c_str(), static_cast<int>(id));
 }
 
 void Console::ShowProgress(uint8_t byArchive) {
@@ -85,7 +86,7 @@ void Console::AskOverwrite(TUnZIP& unzip, const std::string& fileName, TOverwrit
     return;
   }
   while (true) {
-    std::fprintf(stderr, "replace %s? [y]es, [n]o, [A]ll, [N]one: ", fileName.c_str());
+    std::fprintf(stderr, "replace %s? [y]es, [n]o, [A]ll, [N]one: ", ToConsole(fileName).c_str());
     std::fflush(stderr);
     const std::string answer = ReadAnswer();
     if (answer == "y" || answer == "Y") {
@@ -107,9 +108,9 @@ void Console::AskOverwrite(TUnZIP& unzip, const std::string& fileName, TOverwrit
 
 void Console::AskPassword(const std::string& fileName, std::string& password, bool& tryAgain) {
   EndProgress();
-  std::fprintf(stderr, "password for %s (empty to give up): ", fileName.c_str());
+  std::fprintf(stderr, "password for %s (empty to give up): ", ToConsole(fileName).c_str());
   std::fflush(stderr);
-  password = ReadAnswer();
+  password = FromConsole(ReadAnswer());
   tryAgain = !password.empty();
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "VexzipCommandLine.h"
+#include "ConsoleText.h"
 #include "VexzipConsole.h"
 #include "VexzipOptions.h"
 #include "archive/UnZip.h"
@@ -50,7 +50,7 @@ void ListEntries(TUnZIP& unzip) {
   const int32_t count = unzip.List([&](const TListedEntry& entry) {
     std::printf("%8u  %-7s%8u %3d%% %s %08x  %s%s\n", entry.UnpackedSize, MethodName(entry.Method).c_str(),
                 entry.PackedSize, Percent(entry.PackedSize, entry.UnpackedSize),
-                DosDateText(entry.DosDateTime).c_str(), entry.CRC32, entry.Name.c_str(),
+                DosDateText(entry.DosDateTime).c_str(), entry.CRC32, vexzip::ToConsole(entry.Name).c_str(),
                 (entry.FlagWord & 1) ? " (encrypted)" : "");
     totalPacked += entry.PackedSize;
     totalUnpacked += entry.UnpackedSize;
@@ -98,11 +98,9 @@ void Configure(TUnZIP& unzip, const vexzip::Options& options) {
 
 }  // namespace
 
-int main() {
-  // The command line in the ANSI code page on every system, like the names
-  // inside the program (argv holds UTF-8 on POSIX systems).
-  std::vector<std::string> arguments = vexzip::SplitCommandLine(GetCommandLineA());
-  if (!arguments.empty()) arguments.erase(arguments.begin());
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(vexzip::FromConsole(argv[i]));
   std::string error;
   const std::optional<vexzip::Options> options = vexzip::ParseOptions(arguments, error);
   if (!options) {
@@ -123,12 +121,14 @@ int main() {
       const int32_t count = unzip.Extract();
       console.EndProgress();
       if (testing && !console.ErrorsReported()) {
-        std::printf("No errors detected in %d entries of %s.\n", static_cast<int>(count), options->archive.c_str());
+        std::printf("No errors detected in %d entries of %s.\n", static_cast<int>(count),
+                    vexzip::ToConsole(options->archive).c_str());
       }
     }
   } catch (const std::exception& e) {
     console.EndProgress();
-    std::fprintf(stderr, "vexzip: %s: %s\n", options->archive.c_str(), e.what());
+    std::fprintf(stderr, "vexzip: %s: %s\n", vexzip::ToConsole(options->archive).c_str(),
+                 vexzip::ToConsole(e.what()).c_str());
     return kRunFailed;
   }
   return console.ErrorsReported() ? kEntryErrors : kClean;
