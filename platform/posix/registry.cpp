@@ -196,6 +196,21 @@ LONG ChangeKey(HKEY hKey, const std::function<LONG(RegistryTree&, const OpenKey&
   return static_cast<LONG>(file.Update([&](RegistryTree& tree) { return static_cast<DWORD>(change(tree, *key)); }));
 }
 
+// Runs read on the stored key behind hKey, if the handle grants access.
+LONG ReadKey(HKEY hKey, REGSAM access, const std::function<LONG(const RegistryTree&, const OpenKey&, const RegistryKey&)>& read) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  const auto key = Resolve(hKey);
+  if (!key) return ERROR_INVALID_HANDLE;
+  if ((key->access & access) != access) return ERROR_ACCESS_DENIED;
+  RegistryTree tree;
+  if (LONG error = ReadTree(&tree); error != ERROR_SUCCESS) return error;
+  LONG error = ERROR_SUCCESS;
+  const RegistryKey* current = KeyIn(tree, *key, &error);
+  if (current == nullptr) return error;
+  return read(tree, *key, *current);
+}
+
 }  // namespace
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
@@ -224,22 +239,14 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData) {
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
-  Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
-  const auto key = Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  if ((key->access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  const auto name = NameToUtf8(lpValueName);
-  if (!name) return ERROR_FILE_NOT_FOUND;
-  RegistryTree tree;
-  if (LONG error = ReadTree(&tree); error != ERROR_SUCCESS) return error;
-  LONG error = ERROR_SUCCESS;
-  const RegistryKey* current = KeyIn(tree, *key, &error);
-  if (current == nullptr) return error;
-  const RegistryValue* value = current->FindValue(*name);
-  if (value == nullptr) return ERROR_FILE_NOT_FOUND;
-  if (lpType != nullptr) *lpType = value->type;
-  return DeliverData(AnsiData(*value), lpData, lpcbData);
+  return ReadKey(hKey, KEY_QUERY_VALUE, [&](const RegistryTree&, const OpenKey&, const RegistryKey& current) -> LONG {
+    const auto name = NameToUtf8(lpValueName);
+    if (!name) return ERROR_FILE_NOT_FOUND;
+    const RegistryValue* value = current.FindValue(*name);
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    if (lpType != nullptr) *lpType = value->type;
+    return DeliverData(AnsiData(*value), lpData, lpcbData);
+  });
 }
 
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
@@ -287,43 +294,30 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                           LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
   if (lpReserved != nullptr) return ERROR_INVALID_PARAMETER;
-  Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
-  const auto key = Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  RegistryTree tree;
-  if (LONG error = ReadTree(&tree); error != ERROR_SUCCESS) return error;
-  LONG error = ERROR_SUCCESS;
-  if (KeyIn(tree, *key, &error) == nullptr) return error;
-  const auto children = tree.Children(key->path);
-  if (dwIndex >= children.size()) return kErrorNoMoreItems;
-  const std::string name = NameToGbk(std::string(vexplat::detail::LastComponent(children[dwIndex]->path)));
-  if (LONG result = DeliverName(name, lpName, lpcchName); result != ERROR_SUCCESS) return result;
-  if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass > 0) {
-    lpClass[0] = '\0';
-    *lpcchClass = 0;
-  }
-  if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = FILETIME{0, 0};
-  return ERROR_SUCCESS;
+  return ReadKey(hKey, KEY_ENUMERATE_SUB_KEYS, [&](const RegistryTree& tree, const OpenKey& key, const RegistryKey&) -> LONG {
+    const auto children = tree.Children(key.path);
+    if (dwIndex >= children.size()) return kErrorNoMoreItems;
+    const std::string name = NameToGbk(std::string(vexplat::detail::LastComponent(children[dwIndex]->path)));
+    if (LONG result = DeliverName(name, lpName, lpcchName); result != ERROR_SUCCESS) return result;
+    if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass > 0) {
+      lpClass[0] = '\0';
+      *lpcchClass = 0;
+    }
+    if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
   if (lpReserved != nullptr) return ERROR_INVALID_PARAMETER;
-  Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
-  const auto key = Resolve(hKey);
-  if (!key) return ERROR_INVALID_HANDLE;
-  RegistryTree tree;
-  if (LONG error = ReadTree(&tree); error != ERROR_SUCCESS) return error;
-  LONG error = ERROR_SUCCESS;
-  const RegistryKey* current = KeyIn(tree, *key, &error);
-  if (current == nullptr) return error;
-  if (dwIndex >= current->values.size()) return kErrorNoMoreItems;
-  const RegistryValue& value = current->values[dwIndex];
-  if (LONG result = DeliverName(NameToGbk(value.name), lpValueName, lpcchValueName); result != ERROR_SUCCESS) {
-    return result;
-  }
-  if (lpType != nullptr) *lpType = value.type;
-  return DeliverData(AnsiData(value), lpData, lpcbData);
+  return ReadKey(hKey, KEY_QUERY_VALUE, [&](const RegistryTree&, const OpenKey&, const RegistryKey& current) -> LONG {
+    if (dwIndex >= current.values.size()) return kErrorNoMoreItems;
+    const RegistryValue& value = current.values[dwIndex];
+    if (LONG result = DeliverName(NameToGbk(value.name), lpValueName, lpcchValueName); result != ERROR_SUCCESS) {
+      return result;
+    }
+    if (lpType != nullptr) *lpType = value.type;
+    return DeliverData(AnsiData(value), lpData, lpcbData);
+  });
 }

@@ -191,4 +191,21 @@ TEST_F(RegistryTest, AKeyOpenedForReadingCannotBeWritten) {
   RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, AKeyOpenedForWritingCannotBeRead) {
+  HKEY created = Create();
+  SetString(created, "V", "x");
+  RegCloseKey(Create("Sub"));
+  RegCloseKey(created);
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, base_.c_str(), 0, KEY_SET_VALUE, &key));
+  char buffer[64];
+  DWORD length = sizeof buffer;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExA(key, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &length));
+  length = sizeof buffer;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumValueA(key, 0, buffer, &length, nullptr, nullptr, nullptr, nullptr));
+  length = sizeof buffer;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyExA(key, 0, buffer, &length, nullptr, nullptr, nullptr, nullptr));
+  RegCloseKey(key);
+}
+
 }  // namespace
