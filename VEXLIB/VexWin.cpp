@@ -7,7 +7,7 @@
 
 namespace vexlib {
 
-TWin32File::TWin32File(TComponent* Owner) : owner_(Owner) { options_.Exclusive = true; }
+TWin32File::TWin32File(TComponent* Owner) : TComponent(Owner) { options_.Exclusive = true; }
 
 TWin32File::~TWin32File() {
   try {

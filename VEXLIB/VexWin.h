@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "rtl/Component.h"
 #include "rtl/DirTree.h"
 #include "rtl/WinPath.h"
 
-class TComponent;
 
 namespace vexlib {
 
@@ -33,19 +33,16 @@ struct TWin32FileOptions {
   bool SequentialScan = false;
 };
 
-class TWin32File {
+class TWin32File : public TComponent {
  public:
   explicit TWin32File(TComponent* Owner = nullptr);
   // Closes; an error of that close cannot leave a destructor and is dropped.
-  virtual ~TWin32File();
-  TWin32File(const TWin32File&) = delete;
-  TWin32File& operator=(const TWin32File&) = delete;
+  ~TWin32File() override;
 
   // The class's constructor as a value, so that a table can be told which
   // file class to create (see TWin32FileClass).
   static std::unique_ptr<TWin32File> Create(TComponent* Owner);
 
-  TComponent* Owner() const { return owner_; }
   HANDLE Handle() const { return handle_; }
   uint64_t Size() const { return size_; }
   uint64_t Position() const { return position_; }
@@ -109,7 +106,6 @@ class TWin32File {
   void ReadSize();
   std::string Context(const char* utf8Format) const;
 
-  TComponent* owner_;
   HANDLE handle_ = nullptr;
   uint64_t size_ = 0;
   uint64_t position_ = 0;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "archive/Component.h"
+#include "rtl/Component.h"
 
 struct TDiskFreeRecord {
   uint32_t SectorsPerCluster = 0;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "archive/Component.h"
+#include "rtl/Component.h"
 
 class TorxFileAttr : public TPersistent {
  public:

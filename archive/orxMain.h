@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/ByteFile.h"
-#include "archive/Component.h"
+#include "rtl/Component.h"
 #include "archive/DiskManager.h"
 #include "archive/FileAttr.h"
 #include "archive/Timer.h"
