@@ -1,5 +1,5 @@
 // A scratch directory per test (the working directory while the test runs),
-// archives made there by real encoders, and byte-level helpers.
+// archives made there by real encoders, and helpers to patch and inspect them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,6 +36,11 @@ class ScratchTest : public ::testing::Test {
   void TearDown() override {
     std::filesystem::current_path(previous_);
     std::error_code ignored;
+    // Read-only files and directories made by a test must not block clean-up.
+    for (auto& entry : std::filesystem::recursive_directory_iterator(scratch_, ignored)) {
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+    }
     std::filesystem::remove_all(scratch_, ignored);
   }
 
@@ -65,21 +70,32 @@ class ScratchTest : public ::testing::Test {
            << "z = zipfile.ZipFile(" << (unseekable ? "Unseekable(out)" : "out") << ", 'w', zipfile.ZIP_STORED)\n"
            << body << "\nz.close()\nout.close()\n";
     script.close();
-    // The system interpreter starts faster than a version-manager shim.
-    static const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-    static const bool available = Run(python + " -c pass");
+    static const bool available = Run(Python() + " -c pass");
     if (!available) return false;
-    const bool made = Run(python + " make.py");
+    const bool made = Run(Python() + " make.py");
     EXPECT_TRUE(made) << "zipfile script failed:\n" << body;
     return made;
   }
 
+  // The system interpreter starts much faster than a version-manager shim.
+  static std::string Python() {
+    return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  }
+
+  // Writes a file, making its directories.
   static void WriteFile(const std::string& path, const std::string& content) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent);
     std::ofstream(path, std::ios::binary) << content;
   }
-  static std::vector<uint8_t> ReadBytes(const std::string& path) {
+  static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+  static std::vector<uint8_t> ReadBytes(const std::string& path) {
+    const std::string text = ReadFile(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
   }
   static void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
@@ -91,12 +107,21 @@ class ScratchTest : public ::testing::Test {
   static void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
   }
+  static void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+  }
+  // Offsets of every record with the given signature.
+  static std::vector<size_t> FindSignatures(const std::vector<uint8_t>& bytes, uint32_t signature) {
+    std::vector<size_t> found;
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
+      if (Get32(bytes, i) == signature) found.push_back(i);
+    return found;
+  }
   // Offset of the last record with the signature, or npos.
   static size_t FindLast(const std::vector<uint8_t>& bytes, uint32_t signature) {
-    size_t found = std::string::npos;
-    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
-      if (Get32(bytes, i) == signature) found = i;
-    return found;
+    const std::vector<size_t> found = FindSignatures(bytes, signature);
+    return found.empty() ? std::string::npos : found.back();
   }
 
   // A small ZIP of stored entries made by Info-ZIP (false when zip is missing).
@@ -104,9 +129,6 @@ class ScratchTest : public ::testing::Test {
                const std::string& options = "-0") {
     std::string names;
     for (const auto& [name, content] : files) {
-      std::filesystem::create_directories(std::filesystem::path(name).parent_path().empty()
-                                              ? std::filesystem::path(".")
-                                              : std::filesystem::path(name).parent_path());
       WriteFile(name, content);
       names += " '" + name + "'";
     }
