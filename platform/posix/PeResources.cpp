@@ -50,15 +50,7 @@ PeResourceModule::~PeResourceModule() { close(fd_); }
 
 bool PeResourceModule::ReadAt(uint64_t offset, uint32_t size, std::string* bytes) {
   if (offset > fileSize_ || size > fileSize_ - offset) return false;
-  bytes->resize(size);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t got = pread(fd_, bytes->data() + done, size - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<size_t>(got);
-  }
-  return true;
+  return ReadFileAt(fd_, offset, size, bytes);
 }
 
 bool PeResourceModule::ReadU16(uint64_t offset, uint16_t* value) {

@@ -53,6 +53,10 @@ class ResourceModule {
   std::map<const ResourceRecord*, std::string> loaded_;
 };
 
+// Reads exactly size bytes of an open file at offset; false when the file
+// ends before them or cannot be read.
+bool ReadFileAt(int fd, uint64_t offset, uint32_t size, std::string* bytes);
+
 // Every module known to the stand-in, behind one lock: HMODULE values are
 // checked against it.
 class ModuleTable {

@@ -47,15 +47,7 @@ class PayloadModule : public ResourceModule {
   }
 
   bool ReadAt(uint64_t offset, uint32_t size, std::string* bytes) override {
-    bytes->resize(size);
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t got = pread(fd_, bytes->data() + done, size - done, static_cast<off_t>(offset + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      done += static_cast<size_t>(got);
-    }
-    return true;
+    return ReadFileAt(fd_, offset, size, bytes);
   }
 
  private:
@@ -101,6 +93,18 @@ std::optional<ResourceId> ResourceId::Of(LPCSTR id) {
     }
   }
   return Named(id);
+}
+
+bool ReadFileAt(int fd, uint64_t offset, uint32_t size, std::string* bytes) {
+  bytes->resize(size);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(fd, bytes->data() + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
 }
 
 const ResourceRecord* ResourceModule::Find(const ResourceId& type, const ResourceId& name) {
