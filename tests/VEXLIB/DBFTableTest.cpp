@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DbfBytes.h"
+#include "MessageOf.h"
 #include "TestDir.h"
 #include "VEXLIB/DB/DBFTable.h"
 #include "rtl/Exception.h"
@@ -28,14 +29,7 @@ std::string Named(const char* utf8Format, const std::string& name) {
   return rtl::Format(rtl::Utf8ToGbk(utf8Format).c_str(), name.c_str());
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
+using vexlib_test::MessageOf;
 
 const std::vector<DbfField> kThreeFields = {{"NAME", 'C', 10}, {"QTY", 'N', 4}, {"OK", 'L', 1}};
 

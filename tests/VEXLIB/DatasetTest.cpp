@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "MessageOf.h"
 #include "VEXLIB/DB/VexDB.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
@@ -84,14 +85,7 @@ MemoryDataset OneCharField(std::vector<std::string> records) {
   return MemoryDataset({{'C', 3}}, std::move(records));
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
+using vexlib_test::MessageOf;
 
 std::string Gbk(const char* utf8) { return rtl::Utf8ToGbk(utf8); }
 
