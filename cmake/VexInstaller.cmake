@@ -1,8 +1,9 @@
 # vexupd_add_installer(NAME PACKAGE zip)
 # Makes the installer NAME that carries the update package zip: on Windows a
 # build of vexupd with the package as RCDATA resource APPEXE, elsewhere a copy
-# of the vexupd program with the package appended by vexpack. The installer's
-# path is the target property VEXUPD_INSTALLER_FILE.
+# of the vexupd program with the package appended by vexpack (in the folder
+# installers/). The installer's path is the target property
+# VEXUPD_INSTALLER_FILE.
 function(vexupd_add_installer name)
   cmake_parse_arguments(ARG "" "PACKAGE" "" ${ARGN})
   if(NOT ARG_PACKAGE)
@@ -21,9 +22,12 @@ function(vexupd_add_installer name)
     set_target_properties(${name} PROPERTIES VEXUPD_INSTALLER_FILE
                           ${CMAKE_CURRENT_BINARY_DIR}/${name}${CMAKE_EXECUTABLE_SUFFIX})
   else()
-    set(installer ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    # In a folder of its own: Ninja already names the target's phony rule
+    # after <binary dir>/<name>.
+    set(installer ${CMAKE_CURRENT_BINARY_DIR}/installers/${name})
     add_custom_command(
       OUTPUT ${installer}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/installers
       COMMAND vexpack --stub $<TARGET_FILE:vexupd> --package ${package} -o ${installer}
       DEPENDS vexupd vexpack ${package}
       COMMENT "Packing installer ${name}"
