@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IniText.h"
@@ -175,7 +176,11 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
   } else {
     const std::string entry = std::string(lpKeyName) + "=" + lpString;
     if (!header) {
-      lines.push_back("[" + std::string(lpAppName) + "]");
+      // Appended piece by piece: GCC 12 warns falsely about "[" + string.
+      std::string sectionHeader = "[";
+      sectionHeader += lpAppName;
+      sectionHeader += ']';
+      lines.push_back(std::move(sectionHeader));
       lines.push_back(entry);
     } else if (const auto line = text->FindKey(*header, lpKeyName)) {
       lines[*line] = entry;

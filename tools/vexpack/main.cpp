@@ -1,11 +1,18 @@
 // vexpack --stub STUB --package PACKAGE.zip -o INSTALLER
-// Makes an installer: a copy of the stub program with the update package
-// appended behind the payload trailer, where the program finds it as its
-// APPEXE resource.
+// Makes an installer: a copy of the stub program that carries the update
+// package as its APPEXE resource. A Windows stub (vexupd.exe) gets a real
+// RCDATA resource; a POSIX stub gets the package appended behind the payload
+// trailer, where the stand-in finds it.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
+#include <vector>
+
+#include "PeResource.h"
 
 #include "platform/include/vexplat/payload_trailer.h"
 
@@ -51,26 +58,17 @@ bool ParseArguments(int argc, char** argv, TOptions& options, std::string& probl
   return true;
 }
 
-// Writes a temporary file beside the output and renames it into place, so
-// that a failed run never leaves a half-written installer.
-int Pack(const TOptions& options) {
-  namespace fs = std::filesystem;
-  std::ifstream stub(options.Stub, std::ios::binary);
-  if (!stub) return Fail("cannot read stub", options.Stub);
-  std::ifstream package(options.Package, std::ios::binary);
-  if (!package) return Fail("cannot read package", options.Package);
-  if (vexplat::LocatePayload(stub))
-    return Fail("stub already carries a package:", options.Stub);
-  stub.clear();
-  stub.seekg(0);
+namespace fs = std::filesystem;
 
+// Writes a temporary file beside the output with `write` and renames it into
+// place, so that a failed run never leaves a half-written installer.
+int WriteInstaller(const TOptions& options, const std::function<bool(std::ostream&)>& write) {
   const fs::path output(options.Output);
   const fs::path partial = output.string() + ".partial";
   {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
     if (!out) return Fail("cannot write", partial.string());
-    out << stub.rdbuf();
-    if (!out || !vexplat::AppendPayload(out, package)) {
+    if (!write(out) || !out.flush()) {
       out.close();
       std::error_code ignored;
       fs::remove(partial, ignored);
@@ -85,6 +83,48 @@ int Pack(const TOptions& options) {
     return Fail("cannot create", options.Output);
   }
   return 0;
+}
+
+std::vector<uint8_t> ReadAll(std::istream& in) {
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A Windows stub gets the package as its RCDATA resource APPEXE.
+int PackIntoResource(const TOptions& options, std::istream& stub, std::istream& package) {
+  std::vector<uint8_t> image = ReadAll(stub);
+  const std::vector<uint8_t> packageBytes = ReadAll(package);
+  if (stub.bad() || package.bad()) return Fail("cannot read", options.Stub + " / " + options.Package);
+  const std::string problem = vexpack::AddRcDataResource(image, "APPEXE", packageBytes);
+  if (!problem.empty()) return Fail(("cannot add the package to " + options.Stub + ":").c_str(), problem);
+  return WriteInstaller(options, [&](std::ostream& out) {
+    return static_cast<bool>(out.write(reinterpret_cast<const char*>(image.data()),
+                                       static_cast<std::streamsize>(image.size())));
+  });
+}
+
+// Any other stub gets the package appended behind the payload trailer.
+int PackBehindTrailer(const TOptions& options, std::istream& stub, std::istream& package) {
+  if (vexplat::LocatePayload(stub)) return Fail("stub already carries a package:", options.Stub);
+  stub.clear();
+  stub.seekg(0);
+  return WriteInstaller(options, [&](std::ostream& out) {
+    out << stub.rdbuf();
+    return out && vexplat::AppendPayload(out, package);
+  });
+}
+
+int Pack(const TOptions& options) {
+  std::ifstream stub(options.Stub, std::ios::binary);
+  if (!stub) return Fail("cannot read stub", options.Stub);
+  std::ifstream package(options.Package, std::ios::binary);
+  if (!package) return Fail("cannot read package", options.Package);
+  std::vector<uint8_t> head(4096);
+  stub.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(stub.gcount()));
+  stub.clear();
+  stub.seekg(0);
+  return vexpack::IsPeImage(head) ? PackIntoResource(options, stub, package)
+                                  : PackBehindTrailer(options, stub, package);
 }
 
 }  // namespace
