@@ -53,6 +53,10 @@ TEST_F(VexdbfTool, CsvOfAShapelibTableLeavesItUnchanged) {
   EXPECT_EQ(Run("t.dbf"), 0);
   EXPECT_NE(out.find("Record 0 (deleted)\n  Flag: A1\n  Num: 1\n"), std::string::npos) << out;
   EXPECT_NE(out.find("  Num          N          7         2\n"), std::string::npos) << out;
+  // A table whose name is Chinese, given as the terminal types it.
+  ASSERT_EQ(box.Run("cp t.dbf '\xE4\xBB\xBB\xE5\x8A\xA1.dbf'"), 0);
+  EXPECT_EQ(Run("--csv '\xE4\xBB\xBB\xE5\x8A\xA1.dbf'"), 0) << err;
+  EXPECT_EQ(out, "Flag,Num,Deleted\nA1,1,*\nB2,-20,\n");
 }
 
 TEST_F(VexdbfTool, ErrorsPrintTheWordedMessageAndExit1) {

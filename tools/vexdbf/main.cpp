@@ -17,6 +17,16 @@ const char kUsage[] =
     "          with * in the last column\n"
     "  --utf8  convert names and values from code page 936 to UTF-8\n";
 
+// Names inside the program are in code page 936, as on Windows, where the
+// arguments arrive in it; POSIX systems hand them over in UTF-8.
+std::string TableNameFromArgument(const std::string& argument) {
+#ifdef _WIN32
+  return argument;
+#else
+  return rtl::Utf8ToGbk(argument);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,7 +45,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vexdbf: unknown option %s\n%s", argument.c_str(), kUsage);
       return 2;
     } else if (tableName.empty()) {
-      tableName = argument;
+      tableName = TableNameFromArgument(argument);
     } else {
       std::fprintf(stderr, "vexdbf: one table at a time\n%s", kUsage);
       return 2;
