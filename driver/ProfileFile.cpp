@@ -20,11 +20,13 @@ int DigitValue(char c, int base) {
 int32_t ParseIniInteger(const std::string& Text, int32_t Default) {
   size_t at = 0;
   bool negative = false;
-  if (at < Text.size() && (Text[at] == '-' || Text[at] == '+')) negative = Text[at++] == '-';
   int base = 10;
-  if (Text.size() - at > 2 && Text[at] == '0' && (Text[at + 1] == 'x' || Text[at + 1] == 'X')) {
+  // Only an unsigned text is hexadecimal; a sign belongs to decimals.
+  if (Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X')) {
     base = 16;
-    at += 2;
+    at = 2;
+  } else if (!Text.empty() && (Text[0] == '-' || Text[0] == '+')) {
+    negative = Text[at++] == '-';
   }
   if (at >= Text.size()) return Default;
   int64_t value = 0;
@@ -36,7 +38,7 @@ int32_t ParseIniInteger(const std::string& Text, int32_t Default) {
     value = value * base + digit;
     if (value > limit) return Default;
   }
-  if (base == 16) return static_cast<int32_t>(static_cast<uint32_t>(negative ? -value : value));
+  if (base == 16) return static_cast<int32_t>(static_cast<uint32_t>(value));
   if (negative) return static_cast<int32_t>(-value);
   if (value > std::numeric_limits<int32_t>::max()) return Default;
   return static_cast<int32_t>(value);

@@ -27,6 +27,9 @@ TEST(IniInteger, DecimalHexadecimalAndDefaults) {
   EXPECT_EQ(ParseIniInteger("2147483648", 7), 7);
   EXPECT_EQ(ParseIniInteger("-2147483648", 7), INT32_MIN);
   EXPECT_EQ(ParseIniInteger("0x100000000", 7), 7);
+  EXPECT_EQ(ParseIniInteger("+5", 7), 5);
+  EXPECT_EQ(ParseIniInteger("+0x1", 7), 7);  // a sign makes it decimal
+  EXPECT_EQ(ParseIniInteger("-0x2", 7), 7);
 }
 
 TEST(ProfileFile, ReadsThroughTheProfileService) {
