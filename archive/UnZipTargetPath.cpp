@@ -48,17 +48,25 @@ std::string ComposeTargetPath(std::string_view normalizedName, std::string_view 
 
 bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs) {
   const std::string fileName = rtl::ExtractFileName(std::string(normalizedName));
-  std::string_view rest = useStoredDirs ? WithoutRoot(normalizedName) : std::string_view(fileName);
-  while (true) {
-    const size_t cut = rest.find_first_of("\\:");
-    if (IsParentReference(rest.substr(0, cut))) return true;
-    if (cut == std::string_view::npos) return false;
-    rest.remove_prefix(cut + 1);
+  const std::string_view path = useStoredDirs ? WithoutRoot(normalizedName) : std::string_view(fileName);
+  // Components end at "\\" or ":", never at the second byte of a double-byte
+  // character.
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i + 1 < path.size() && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+      ++i;
+      continue;
+    }
+    if (i == path.size() || path[i] == '\\' || path[i] == ':') {
+      if (IsParentReference(path.substr(start, i - start))) return true;
+      start = i + 1;
+    }
   }
+  return false;
 }
 
-bool NamesDirectory(std::string_view storedName) {
-  return !storedName.empty() && (storedName.back() == '/' || storedName.back() == '\\');
+bool NamesDirectory(std::string_view normalizedName) {
+  return rtl::EndsWithBackslash(std::string(normalizedName));
 }
 
 std::string StoredNameAsAnsi(const std::string& storedName, uint16_t flagWord) {

@@ -19,9 +19,10 @@ std::string ComposeTargetPath(std::string_view normalizedName, std::string_view 
 // Windows reads as ".." or folds away).
 bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs);
 
-// A stored name ending with "/" or "\" is a directory entry whatever its
-// attributes say.
-bool NamesDirectory(std::string_view storedName);
+// A stored name ending with "/" or "\" (after normalisation: "\" as a whole
+// character, not the second byte of a double-byte one) is a directory entry
+// whatever its attributes say.
+bool NamesDirectory(std::string_view normalizedName);
 
 // Flag bit 11 says the stored name is UTF-8 rather than the OEM code page.
 constexpr uint16_t kUtf8NameFlag = 0x0800;

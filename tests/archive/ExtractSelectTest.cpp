@@ -162,6 +162,22 @@ TEST_F(ExtractTest, NamesClimbingOutAreRefusedAndNothingLandsOutside) {
   EXPECT_FALSE(Exists("deep/out/fine.txt"));
 }
 
+// 乗 is 81 5C in code page 936: its second byte is no path separator.
+TEST_F(ExtractTest, NamesWhoseLastCharacterEndsIn5CAreFiles) {
+  if (!PythonZip("dbcs.zip",
+                 "z.writestr('a\u4e57', b'file')\n"
+                 "z.writestr('\u4e57../b.txt', b'below')")) {
+    GTEST_SKIP();
+  }
+  TUnZIP unzip;
+  Prepare(unzip, "dbcs.zip");
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_TRUE(errors_.empty()) << ErrorIds().size();
+  EXPECT_EQ(ReadFile("out/a\xE4\xB9\x97"), "file");
+  // Not refused as a ".." component; Windows drops the trailing dots.
+  EXPECT_EQ(ReadFile("out/\xE4\xB9\x97/b.txt"), "below");
+}
+
 TEST_F(ExtractTest, DirectoryEntriesBecomeDirectories) {
   std::filesystem::create_directories("src/empty");
   std::filesystem::create_directories("src/full");

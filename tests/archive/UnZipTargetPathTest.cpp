@@ -41,11 +41,17 @@ TEST(UnZipTargetPath, ParentReferencesClimbOut) {
   // Without stored directories only the file-name part is placed.
   EXPECT_FALSE(ClimbsOutOfTarget("..\\x", false));
   EXPECT_TRUE(ClimbsOutOfTarget("a\\..", false));
+  // 0x5C as the second byte of a double-byte character separates nothing.
+  EXPECT_FALSE(ClimbsOutOfTarget("\x81\x5C..\\x", true));
+  EXPECT_FALSE(ClimbsOutOfTarget("d\\\x81\x5C..", true));
+  EXPECT_TRUE(ClimbsOutOfTarget("\x81\x5C\\..\\x", true));
 }
 
 TEST(UnZipTargetPath, TrailingSeparatorNamesADirectory) {
-  EXPECT_TRUE(NamesDirectory("dir/"));
   EXPECT_TRUE(NamesDirectory("dir\\"));
+  EXPECT_TRUE(NamesDirectory("a\\dir\\"));
   EXPECT_FALSE(NamesDirectory("dir"));
   EXPECT_FALSE(NamesDirectory(""));
+  EXPECT_FALSE(NamesDirectory("a\x81\x5C"));  // a file whose last character ends in 0x5C
+  EXPECT_TRUE(NamesDirectory("a\x81\x5C\\"));
 }
