@@ -272,7 +272,9 @@ bool TUnZIP::PlaceableEntry(const std::string& storedName) {
       archive::CreateDirectoryChain(fTargetPath);
     } catch (const std::exception&) {
     }
-    if (!archive::DirExistsOrEmpty(rtl::RemoveTrailingBackslash(fTargetPath))) NotifyError(fTargetPath, "", "0", E_UNABLETOCREATEDIR);
+    // Named by the directory itself, not by the empty name after its "\".
+    const std::string directory = rtl::RemoveTrailingBackslash(fTargetPath);
+    if (!archive::DirExistsOrEmpty(directory)) NotifyError(directory, "", "0", E_UNABLETOCREATEDIR);
   }
   return false;
 }
@@ -379,10 +381,9 @@ void TUnZIP::FinishTarget(TByteFile& output, uint32_t attributes, uint32_t dosDa
 
 int32_t TUnZIP::WriteBlock(TByteFile& file, uint8_t* buffer, int32_t count, uint8_t checkKind, bool decrypt) {
   if (!TestOnly) return TUnBase::WriteBlock(file, buffer, count, checkKind, decrypt);
-  DecryptBuffer(decrypt, buffer, count);
-  if (count > 0 && checkKind == ckCrc32) {
-    codec::DecoderState& state = codec::TheDecoderState();
-    state.runningCrc = codec::Crc32Update(state.runningCrc, buffer, static_cast<size_t>(count));
-  }
-  return count > 0 ? count : 0;
+  // Testing decodes and checks exactly as extracting does, without the file.
+  DecryptForWrite(decrypt, buffer, count);
+  if (count <= 0) return 0;
+  AdvanceCheck(buffer, count, checkKind);
+  return count;
 }

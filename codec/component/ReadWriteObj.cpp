@@ -62,9 +62,13 @@ int32_t TReadWriteObj::EncryptWriteBlock(TByteFile& file, uint8_t* buffer, int32
 }
 
 int32_t TReadWriteObj::WriteBlock(TByteFile& file, uint8_t* buffer, int32_t count, uint8_t checkKind, bool decrypt) {
+  DecryptForWrite(decrypt, buffer, count);
+  return WriteRaw(file, buffer, count, checkKind);
+}
+
+void TReadWriteObj::DecryptForWrite(bool decrypt, uint8_t* buffer, int32_t count) {
   if (decrypt && count > 0 && UsesTraditionalKeys(true))
     codec::DecryptBlock(codec::TheDecoderState().keys, buffer, static_cast<size_t>(count));
-  return WriteRaw(file, buffer, count, checkKind);
 }
 
 int32_t TReadWriteObj::WriteRaw(TByteFile& file, const uint8_t* buffer, int32_t count, uint8_t checkKind) {

@@ -45,11 +45,14 @@ class TReadWriteObj : public TorxMain {
   void DecryptBuffer(bool decrypt, uint8_t* buffer, int32_t count);
 
  protected:
+  // The write-side decryption, which also covers spanned archives.
+  void DecryptForWrite(bool decrypt, uint8_t* buffer, int32_t count);
+  void AdvanceCheck(const uint8_t* buffer, int32_t count, uint8_t checkKind);
+
   // The check value of CRC-16 blocks (the CRC-32 one is the decoders'
   // process-wide running CRC).
   uint32_t fCrc16 = 0;
 
  private:
-  void AdvanceCheck(const uint8_t* buffer, int32_t count, uint8_t checkKind);
   bool UsesTraditionalKeys(bool spannedToo) const;
 };

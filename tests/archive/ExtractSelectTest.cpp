@@ -201,6 +201,17 @@ TEST_F(ExtractTest, DirectoryEntriesBecomeDirectories) {
     EXPECT_FALSE(Exists("flat/empty"));
     EXPECT_EQ(ReadFile("flat/f.txt"), "f");
   }
+  {
+    // A file where the directory must go: the error names the directory.
+    errors_.clear();
+    WriteFile("taken/empty", "a file");
+    TUnZIP unzip;
+    Prepare(unzip, "dirs.zip", "taken");
+    EXPECT_EQ(unzip.Extract(), 1);
+    ASSERT_EQ(ErrorIds(), std::vector<int32_t>{25153});
+    EXPECT_EQ(errors_[0].fileName, "empty");
+    EXPECT_EQ(ReadFile("taken/empty"), "a file");
+  }
   // Python's zipfile marks them; they never reach the entry list then.
   if (!PythonZip("pydirs.zip", "z.writestr('d/', b'')\nz.writestr('d/e.txt', b'e')")) GTEST_SKIP();
   TUnZIP unzip;
