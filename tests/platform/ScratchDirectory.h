@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <set>
 #include <string>
 
 namespace vextest {
@@ -92,6 +93,20 @@ inline std::string ReadWholeFile(const std::string& path) {
   while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
   CloseHandle(file);
   return content;
+}
+
+// The names FindFirstFileA and FindNextFileA list for a pattern; the listing
+// must end with ERROR_NO_MORE_FILES.
+inline std::set<std::string> FindNames(const std::string& pattern) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.insert(data.cFileName);
+  while (FindNextFileA(search, &data));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
+  FindClose(search);
+  return names;
 }
 
 }  // namespace vextest

@@ -23,16 +23,7 @@ class WindowsRules : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
   }
 
-  Names List(const std::string& pattern) {
-    Names names;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((dir / pattern).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.insert(data.cFileName);
-    while (FindNextFileA(search, &data));
-    FindClose(search);
-    return names;
-  }
+  Names List(const std::string& pattern) { return vextest::FindNames(dir / pattern); }
 
   ScratchDirectory dir;
 };
