@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 
+#include "SystemText.h"
 #include "platform/posix/ErrnoMap.h"
 #include "rtl/Gbk.h"
 
@@ -13,12 +14,7 @@ namespace {
 
 using vexplat::detail::Win32ErrorFromErrno;
 
-std::string SystemText(DWORD code) {
-  char buffer[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                      0, buffer, sizeof buffer, nullptr);
-  return std::string(buffer, length);
-}
+using vextest::SystemText;
 
 // The texts of a Chinese-locale Windows, in code page 936.
 TEST(SystemMessages, AreTheTextsOfChineseWindows) {

@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <atomic>
+#include <string>
 #include <thread>
+
+#include "SystemText.h"
 
 namespace {
 
-std::string SystemText(DWORD code) {
-  char buffer[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                      0, buffer, sizeof buffer, nullptr);
-  return std::string(buffer, length);
-}
+using vextest::SystemText;
 
 TEST(LastError, IsKeptPerThread) {
   // Only atomics between the two threads: waiting through the system could
