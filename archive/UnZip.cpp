@@ -9,7 +9,6 @@
 #include "archive/UnZipSelection.h"
 #include "archive/UnZipPassword.h"
 #include "archive/UnZipTargetPath.h"
-#include "codec/Crc32.h"
 #include "codec/DecoderState.h"
 #include "codec/ZipCrypto.h"
 #include "rtl/Exception.h"
