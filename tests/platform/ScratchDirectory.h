@@ -53,10 +53,13 @@ inline void RemoveTree(const std::string& path) {
 class ScratchDirectory {
  public:
   ScratchDirectory() {
-    char name[MAX_PATH] = {};
     const std::string temp = TempPath();
-    // A unique name from GetTempFileNameA, turned into a directory.
-    if (GetTempFileNameA(temp.c_str(), "vx", 0, name) != 0) {
+    // A unique name from GetTempFileNameA, turned into a directory. Once the
+    // file is deleted, a test running in parallel may be handed the same name
+    // and make it first; then another name is tried.
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      char name[MAX_PATH] = {};
+      if (GetTempFileNameA(temp.c_str(), "vx", 0, name) == 0) break;
       DeleteFileA(name);
       if (CreateDirectoryA(name, nullptr)) path_ = name;
     }
