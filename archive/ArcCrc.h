@@ -7,16 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 
 namespace archive {
 
 inline uint32_t Crc32Step(uint8_t b, uint32_t crc) {
-  return codec::kCrc32Table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return rtl::kCrc32Table[(crc ^ b) & 0xFF] ^ (crc >> 8);
 }
 
 inline void Crc32Block(const void* buffer, size_t length, uint32_t& crc) {
-  crc = codec::Crc32Update(crc, buffer, length);
+  crc = rtl::Crc32Update(crc, buffer, length);
 }
 
 namespace detail {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "codec/component/UnBase.h"
+#include "archive/UnBase.h"
 
 // One entry as the directory and its local header describe it.
 struct TListedEntry {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/component/ReadWriteObj.h"
+#include "archive/ReadWriteObj.h"
 #include "rtl/DateTime.h"
 
 enum TOverwriteMode : uint8_t { omOverwrite, omSkip };

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "codec/Decoders.h"
 #include "codec/Unpacker.h"
 
@@ -130,7 +130,7 @@ class BufferHost : public codec::EntryHost {
   int32_t WriteBlock(uint8_t* buffer, int32_t count) override {
     std::memcpy(out_ + written_, buffer, static_cast<size_t>(count));
     written_ += static_cast<size_t>(count);
-    state_.runningCrc = codec::Crc32Update(state_.runningCrc, buffer, static_cast<size_t>(count));
+    state_.runningCrc = rtl::Crc32Update(state_.runningCrc, buffer, static_cast<size_t>(count));
     return count;
   }
   void BlockWritten(int32_t) override {}
@@ -226,7 +226,7 @@ int BenchCrc(const char* path, int runs) {
   std::printf("crc32: %.1f MB from %s\n", bytes / 1e6, path);
   uint32_t a = 0, b = 0, c = 0;
   std::vector<Contender> contenders = {
-      {"vexupd Crc32Update", [&] { a = ~codec::Crc32Update(0xFFFFFFFFu, data.data(), data.size()); }},
+      {"vexupd Crc32Update", [&] { a = ~rtl::Crc32Update(0xFFFFFFFFu, data.data(), data.size()); }},
       {"zlib crc32",
        [&] {
          uLong crc = crc32(0, nullptr, 0);
@@ -235,7 +235,7 @@ int BenchCrc(const char* path, int runs) {
          b = static_cast<uint32_t>(crc);
        }},
       {"vexupd portable (slice-16)",
-       [&] { c = ~codec::Crc32UpdatePortable(0xFFFFFFFFu, data.data(), data.size()); }},
+       [&] { c = ~rtl::Crc32UpdatePortable(0xFFFFFFFFu, data.data(), data.size()); }},
   };
   RunInTurns(runs, contenders);
   PrintContenders(contenders, bytes);

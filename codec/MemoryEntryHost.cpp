@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "codec/Decoders.h"
 #include "codec/Unpacker.h"
 #include "rtl/Exception.h"
@@ -25,7 +25,7 @@ int32_t MemoryEntryHost::WriteBlock(uint8_t* buffer, int32_t count) {
   if (count <= 0) return 0;
   result_.output.insert(result_.output.end(), buffer, buffer + count);
   result_.writeSizes.push_back(count);
-  state_.runningCrc = Crc32Update(state_.runningCrc, buffer, static_cast<size_t>(count));
+  state_.runningCrc = rtl::Crc32Update(state_.runningCrc, buffer, static_cast<size_t>(count));
   return count;
 }
 

@@ -1,13 +1,13 @@
 #include "codec/ZipCrypto.h"
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 
 namespace codec {
 namespace {
 
 constexpr uint32_t kKeyMultiplier = 134775813u;
 
-uint32_t CrcStep(uint32_t crc, uint8_t b) { return kCrc32Table[(crc ^ b) & 0xFF] ^ (crc >> 8); }
+uint32_t CrcStep(uint32_t crc, uint8_t b) { return rtl::kCrc32Table[(crc ^ b) & 0xFF] ^ (crc >> 8); }
 
 }  // namespace
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "rtl/Assert.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
@@ -60,7 +60,7 @@ uint32_t TrailerNoise(uint32_t limit) {
 
 uint32_t CRC32Update(uint32_t Seed, const void* Data, uint32_t Length) {
   if (Data == nullptr || Length == 0) return Seed;
-  return codec::Crc32Update(Seed, Data, Length);
+  return rtl::Crc32Update(Seed, Data, Length);
 }
 
 TDBFTable::TDBFTable(const std::string& TableName, bool ReadOnly, bool Exclusive)

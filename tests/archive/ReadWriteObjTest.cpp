@@ -1,5 +1,5 @@
 // The block operations: reads, writes, decryption and the running CRC.
-#include "codec/component/ReadWriteObj.h"
+#include "archive/ReadWriteObj.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ArcDirTestSupport.h"
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "codec/DecoderState.h"
 #include "codec/ZipCrypto.h"
 #include "rtl/Exception.h"
@@ -46,11 +46,11 @@ TEST_F(ReadWriteObj, ReadsUpToTheEndAndKeepsChecks) {
   EXPECT_EQ(rw.ReadProc(file, buffer, 0, false, ckCrc32), 0);
   EXPECT_EQ(rw.ReadProc(file, buffer, 3, false, ckCrc32), 3);
   EXPECT_EQ(rw.reads, 2);
-  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, codec::Crc32("abc", 3));
+  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, rtl::Crc32("abc", 3));
   EXPECT_EQ(rw.ReadBlock(file, buffer, 16, false, ckNone), 3);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "def");
   EXPECT_EQ(rw.ReadBlock(file, buffer, 16, false, ckCrc32), 0);  // at the end: no error
-  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, codec::Crc32("abc", 3));
+  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, rtl::Crc32("abc", 3));
   file.Seek(0);
   EXPECT_EQ(rw.ReadBlock(file, buffer, 9, false, ckCrc16), 6);
   EXPECT_NE(rw.Crc16(), 0u);
@@ -106,7 +106,7 @@ TEST_F(ReadWriteObj, WritesDecryptAndCountOnlyWrittenBytes) {
                           true),
             20);
   EXPECT_EQ(block, "stored and encrypted");  // decrypted in place
-  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, codec::Crc32("stored and encrypted", 20));
+  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, rtl::Crc32("stored and encrypted", 20));
   out.Close();
   EXPECT_EQ(ReadBytes("out.bin").size(), 20u);
 
@@ -116,7 +116,7 @@ TEST_F(ReadWriteObj, WritesDecryptAndCountOnlyWrittenBytes) {
   Keys("k2");
   RunningCrc() = 0xFFFFFFFFu;
   rw.EncryptWriteBlock(out, reinterpret_cast<uint8_t*>(text.data()), 10, ckCrc32, true);
-  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, codec::Crc32("round trip", 10));
+  EXPECT_EQ(RunningCrc() ^ 0xFFFFFFFFu, rtl::Crc32("round trip", 10));
   out.Close();
   auto bytes = ReadBytes("enc.bin");
   ASSERT_EQ(bytes.size(), 10u);

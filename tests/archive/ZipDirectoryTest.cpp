@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ArcDirTestSupport.h"
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "rtl/Exception.h"
 
 using arcdir_test::ScratchTest;
@@ -158,7 +158,7 @@ TEST_F(ZipDirectory, CentralWalkSkipsDirectoriesAndKeepsFields) {
   EXPECT_EQ(b.Method, 0u);
   EXPECT_EQ(b.PackedSize, 6u);
   EXPECT_EQ(b.UnpackedSize, 6u);
-  EXPECT_EQ(b.CRC32, codec::Crc32("bravo!", 6));
+  EXPECT_EQ(b.CRC32, rtl::Crc32("bravo!", 6));
   EXPECT_NE(b.ExternalAttr, 0x20u);  // the central header's value
   EXPECT_EQ(probe.TotalBytes(), 5 + 6 + 0);
   // 2001-02-03 04:05:06 is the newest date of the three.
@@ -179,7 +179,7 @@ TEST_F(ZipDirectory, LocalScanListsDirectoriesWithArchiveBit) {
   EXPECT_EQ(Names(probe, list), (std::vector<std::string>{"a.txt", "dir/", "dir/b.txt"}));
   for (int32_t i = 0; i < list.Count(); ++i) EXPECT_EQ(list.Items(i).ExternalAttr, 0x20u);
   EXPECT_EQ(list.Items(0).LocalHeaderOffset, 0);
-  EXPECT_EQ(list.Items(2).CRC32, codec::Crc32("bravo", 5));
+  EXPECT_EQ(list.Items(2).CRC32, rtl::Crc32("bravo", 5));
 }
 
 TEST_F(ZipDirectory, DataDescriptorsStopTheLocalScan) {
@@ -199,7 +199,7 @@ TEST_F(ZipDirectory, DataDescriptorsStopTheLocalScan) {
   Walk(probe, "dd.zip", list);
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Items(1).PackedSize, 5u);
-  EXPECT_EQ(list.Items(1).CRC32, codec::Crc32("bravo", 5));
+  EXPECT_EQ(list.Items(1).CRC32, rtl::Crc32("bravo", 5));
 }
 
 TEST_F(ZipDirectory, SinglePlainNameStopsAtFirstHit) {

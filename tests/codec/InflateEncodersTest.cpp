@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "codec/MemoryEntryHost.h"
 #include "tests/codec/LegacyTestSupport.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <random>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "tests/codec/InflateTestSupport.h"
 
 namespace {

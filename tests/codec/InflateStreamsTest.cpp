@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "tests/codec/InflateTestSupport.h"
 
 namespace {
@@ -63,7 +63,7 @@ TEST(InflateStored, BlockOf65535CrossesTheWindowOnce) {
   EXPECT_TRUE(r.errors.empty());
   EXPECT_TRUE(r.output == data);
   EXPECT_EQ(r.writeSizes, (std::vector<int32_t>{32768, 32767}));
-  EXPECT_EQ(r.crc, codec::Crc32(data.data(), data.size()));
+  EXPECT_EQ(r.crc, rtl::Crc32(data.data(), data.size()));
 }
 
 TEST(InflateStored, AfterBitsOfAFixedBlockAndTwoInARow) {
@@ -384,7 +384,7 @@ TEST(InflateEnd, TruncatedStreamsKeepWhatWasDecoded) {
     EXPECT_TRUE(std::equal(r.output.begin(), r.output.end(), expected.begin())) << cut;
     // Every bit that came in was decoded: at most one code is missing.
     EXPECT_GE(r.output.size() + 2, cut * 8 / 9) << cut;
-    EXPECT_EQ(r.crc, codec::Crc32(r.output.data(), r.output.size()));
+    EXPECT_EQ(r.crc, rtl::Crc32(r.output.data(), r.output.size()));
   }
   for (size_t cut : {size_t{3}, size_t{4}, size_t{40000}}) {
     // Cut inside a stored block header and its data.

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "codec/MemoryEntryHost.h"
 
 namespace {
@@ -48,7 +48,7 @@ TEST(Unpacker, PutByteWritesWholeWindowsAndKeepsHistory) {
   for (size_t i = 0; i < total; i += 997) EXPECT_EQ(r.output[i], Pattern(i));
   EXPECT_EQ(f.state->outputCount, static_cast<int32_t>(total));
   EXPECT_EQ(f.state->outRemaining, static_cast<int32_t>(1000000 - total));
-  EXPECT_EQ(~f.state->runningCrc, codec::Crc32(r.output.data(), r.output.size()));
+  EXPECT_EQ(~f.state->runningCrc, rtl::Crc32(r.output.data(), r.output.size()));
 }
 
 TEST(Unpacker, PartialFlushOverlaysTheRingAtTheSameOffsets) {

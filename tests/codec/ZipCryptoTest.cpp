@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 #include "codec/ZipCrypto.h"
 #include "tests/codec/LegacyTestSupport.h"
 
@@ -67,7 +67,7 @@ class EncryptedArchive {
   Bytes InflateWithGzip(const Bytes& deflated, const Bytes& expected) const {
     Bytes member{0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
     member.insert(member.end(), deflated.begin(), deflated.end());
-    for (const uint32_t word : {codec::Crc32(expected.data(), expected.size()), static_cast<uint32_t>(expected.size())}) {
+    for (const uint32_t word : {rtl::Crc32(expected.data(), expected.size()), static_cast<uint32_t>(expected.size())}) {
       for (int i = 0; i < 4; ++i) member.push_back(static_cast<uint8_t>(word >> (8 * i)));
     }
     legacytest::WriteFileBytes(dir_.Path() / "deflated.gz", member);

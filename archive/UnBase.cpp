@@ -1,4 +1,4 @@
-#include "codec/component/UnBase.h"
+#include "archive/UnBase.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "codec/component/ReadWriteObj.h"
+#include "archive/ReadWriteObj.h"
 
 #include "archive/ArcCrc.h"
 #include "archive/MessageTable.h"

@@ -1,4 +1,4 @@
-#include "codec/Crc32.h"
+#include "rtl/Crc32.h"
 
 #include <array>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <immintrin.h>
 #endif
 
-namespace codec {
+namespace rtl {
 namespace {
 
 constexpr uint32_t kPolynomial = 0xEDB88320u;  // reflected 0x04C11DB7
@@ -238,4 +238,4 @@ uint32_t Crc32UpdateBytewise(uint32_t crc, const void* data, size_t length) {
   return Bytewise(crc, static_cast<const uint8_t*>(data), length);
 }
 
-}  // namespace codec
+}  // namespace rtl

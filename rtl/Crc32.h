@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace codec {
+namespace rtl {
 
 extern const uint32_t kCrc32Table[256];
 
@@ -23,4 +23,4 @@ inline uint32_t Crc32(const void* data, size_t length) {
   return ~Crc32Update(0xFFFFFFFFu, data, length);
 }
 
-}  // namespace codec
+}  // namespace rtl
