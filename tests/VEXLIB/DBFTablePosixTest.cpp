@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ShapelibSandbox.h"
+#include "tests/support/Sandbox.h"
 #include "VEXLIB/DB/DBFTable.h"
 
 namespace {
@@ -44,12 +44,11 @@ std::vector<DumpedRecord> ParseDump(const std::string& dump) {
   }
   return records;
 }
-using vexlib_test::ShapelibSandbox;
 
 class ShapelibTable : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ShapelibSandbox::HasShapelib()) GTEST_SKIP() << "shapelib (dbfcreate) is not installed";
+    if (!vextest::HaveTool("dbfcreate")) GTEST_SKIP() << "shapelib (dbfcreate) is not installed";
     // Flag C10, Dir C40, Num N8.2, Cnt N5, Ok C1 (made logical below).
     ASSERT_EQ(box.Run("dbfcreate t.dbf -s Flag 10 -s Dir 40 -n Num 8 2 -n Cnt 5 0 -s Ok 1"), 0);
     ASSERT_EQ(box.Run("dbfadd t.dbf A1 'C:\\tasks\\a' 12.75 3 T"), 0);
@@ -62,11 +61,11 @@ class ShapelibTable : public ::testing::Test {
   // Record n's deletion byte: header 32 + 5 x 32 + 1, records of 1+10+40+8+5+1.
   void MarkDeleted(uint32_t n) { box.Patch("t.dbf", 193 + static_cast<long>(n) * 65, "*"); }
 
-  ShapelibSandbox box;
+  vextest::Sandbox box;
 };
 
 TEST_F(ShapelibTable, LayoutAndValuesFieldByField) {
-  TfnDBFTable table(ShapelibSandbox::Windows("t.dbf"), true, false);
+  TfnDBFTable table("C:\\t.dbf", true, false);
   EXPECT_EQ(table.FieldCount(), 5u);
   EXPECT_EQ(table.HeaderLength(), 193);
   EXPECT_EQ(table.RecordLength(), 65);
@@ -103,7 +102,7 @@ TEST_F(ShapelibTable, LayoutAndValuesFieldByField) {
 TEST_F(ShapelibTable, DeletedRecordsAreSkippedAndCountedOut) {
   MarkDeleted(0);
   MarkDeleted(2);
-  TfnDBFTable table(ShapelibSandbox::Windows("t.dbf"), true, false);
+  TfnDBFTable table("C:\\t.dbf", true, false);
   table.First();
   EXPECT_EQ(table.RecNo(), 1u);
   EXPECT_EQ(table.SequenceNo(), 1);
@@ -117,7 +116,7 @@ TEST_F(ShapelibTable, DeletedRecordsAreSkippedAndCountedOut) {
 
 TEST_F(ShapelibTable, WrittenTablesReadBackInShapelib) {
   {
-    TfnDBFTable table(ShapelibSandbox::Windows("t.dbf"), false, true);
+    TfnDBFTable table("C:\\t.dbf", false, true);
     table.GoTo(1);
     table.Delete();
     table.GoTo(0);

@@ -9,7 +9,7 @@
 
 #include "DbfBytes.h"
 #include "MessageOf.h"
-#include "TestDir.h"
+#include "tests/support/Scratch.h"
 #include "VEXLIB/DB/DBFTable.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -23,7 +23,7 @@ using vexlib_test::DbfDescriptor;
 using vexlib_test::DbfField;
 using vexlib_test::DbfFile;
 using vexlib_test::DbfHeader;
-using vexlib_test::TestDir;
+using TestDir = vextest::ScratchDirectory;
 
 std::string Named(const char* utf8Format, const std::string& name) {
   return rtl::Format(rtl::Utf8ToGbk(utf8Format).c_str(), name.c_str());

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "DbfBytes.h"
-#include "TestDir.h"
+#include "tests/support/Scratch.h"
 #include "VEXLIB/DB/TableText.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -17,7 +17,7 @@ using vexlib::TDBFListingTable;
 using vexlib::TTableTextOptions;
 using vexlib_test::DbfField;
 using vexlib_test::DbfFile;
-using vexlib_test::TestDir;
+using TestDir = vextest::ScratchDirectory;
 
 const std::vector<DbfField> kFields = {{"Flag", 'C', 6}, {"Qty", 'N', 6, 2}, {"Ok", 'L', 1}};
 

@@ -8,11 +8,10 @@
 #include <iterator>
 #include <string>
 
-#include "ShapelibSandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using vexlib_test::ShapelibSandbox;
 
 const std::string kTool = std::string(VEX_BINARY_DIR) + "/tools/vexdbf";
 
@@ -25,7 +24,7 @@ class VexdbfTool : public ::testing::Test {
  protected:
   void SetUp() override {
     if (access(kTool.c_str(), X_OK) != 0) GTEST_SKIP() << "vexdbf is not built";
-    if (!ShapelibSandbox::HasShapelib()) GTEST_SKIP() << "shapelib (dbfcreate) is not installed";
+    if (!vextest::HaveTool("dbfcreate")) GTEST_SKIP() << "shapelib (dbfcreate) is not installed";
     ASSERT_EQ(box.Run("dbfcreate t.dbf -s Flag 8 -n Num 7 2"), 0);
     ASSERT_EQ(box.Run("dbfadd t.dbf A1 1.5 && dbfadd t.dbf B2 -20"), 0);
     box.Patch("t.dbf", 32 + 2 * 32 + 1, "*");  // record 0 deleted
@@ -34,22 +33,22 @@ class VexdbfTool : public ::testing::Test {
   // Exit status of the tool with the arguments; its output in out/err.
   int Run(const std::string& arguments) {
     const int status = box.Run("'" + kTool + "' " + arguments + " >out.txt 2>err.txt");
-    out = FileBytes(box.Posix("out.txt"));
-    err = FileBytes(box.Posix("err.txt"));
+    out = FileBytes(box.Path("out.txt"));
+    err = FileBytes(box.Path("err.txt"));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  ShapelibSandbox box;
+  vextest::Sandbox box;
   std::string out;
   std::string err;
 };
 
 TEST_F(VexdbfTool, CsvOfAShapelibTableLeavesItUnchanged) {
-  const std::string before = FileBytes(box.Posix("t.dbf"));
+  const std::string before = FileBytes(box.Path("t.dbf"));
   EXPECT_EQ(Run("--csv 'C:\\t.dbf'"), 0);
   EXPECT_EQ(out, "Flag,Num,Deleted\nA1,1,*\nB2,-20,\n");
   EXPECT_EQ(err, "");
-  EXPECT_EQ(FileBytes(box.Posix("t.dbf")), before);
+  EXPECT_EQ(FileBytes(box.Path("t.dbf")), before);
   EXPECT_EQ(Run("t.dbf"), 0);
   EXPECT_NE(out.find("Record 0 (deleted)\n  Flag: A1\n  Num: 1\n"), std::string::npos) << out;
   EXPECT_NE(out.find("  Num          N          7         2\n"), std::string::npos) << out;
@@ -62,7 +61,7 @@ TEST_F(VexdbfTool, CsvOfAShapelibTableLeavesItUnchanged) {
 TEST_F(VexdbfTool, ErrorsPrintTheWordedMessageAndExit1) {
   EXPECT_EQ(Run("--utf8 missing.dbf"), 1);
   EXPECT_EQ(err, "vexdbf: 文件 missing.dbf 不存在\n");
-  EXPECT_FALSE(access(box.Posix("missing.dbf").c_str(), F_OK) == 0);
+  EXPECT_FALSE(access(box.Path("missing.dbf").c_str(), F_OK) == 0);
   box.Run("head -c 40 t.dbf > cut.dbf");
   EXPECT_EQ(Run("--utf8 cut.dbf"), 1);
   EXPECT_EQ(err, "vexdbf: 读文件 cut.dbf 长度不对\n");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TestDir.h"
+#include "tests/support/Scratch.h"
 #include "VEXLIB/VexWin.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -15,7 +15,7 @@
 namespace {
 
 using vexlib::TWin32File;
-using vexlib_test::TestDir;
+using TestDir = vextest::ScratchDirectory;
 
 std::string Gbk(const char* utf8) { return rtl::Utf8ToGbk(utf8); }
 std::string Named(const char* utf8Format, const std::string& name) {

@@ -1,4 +1,4 @@
-// A scratch directory per test (the working directory while the test runs),
+// The sandbox folder as the working directory while a test runs,
 // archives made there by real encoders, and helpers to patch and inspect them.
 #pragma once
 
@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/ZipCommon.h"
 #include "rtl/Exception.h"
+#include "tests/support/Sandbox.h"
 
 namespace arcdir_test {
 
@@ -23,26 +23,14 @@ class ScratchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
-    std::random_device random;
-    // Below the working directory: other suites change TEMP to Windows forms.
-    scratch_ = previous_ / ("vexarcdir-" + std::to_string(random()));
-    std::filesystem::create_directories(scratch_);
+    scratch_ = box_.Root();
     std::filesystem::current_path(scratch_);
     char buffer[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, buffer);
     windowsDir_ = buffer;
     if (!windowsDir_.empty() && windowsDir_.back() != '\\') windowsDir_ += '\\';
   }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    // Read-only files and directories made by a test must not block clean-up.
-    for (auto& entry : std::filesystem::recursive_directory_iterator(scratch_, ignored)) {
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-    }
-    std::filesystem::remove_all(scratch_, ignored);
-  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
 
   // The Windows form of a path below the scratch directory.
   std::string Win(const std::string& relative) const {
@@ -82,16 +70,8 @@ class ScratchTest : public ::testing::Test {
     return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
   }
 
-  // Writes a file, making its directories.
-  static void WriteFile(const std::string& path, const std::string& content) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty()) std::filesystem::create_directories(parent);
-    std::ofstream(path, std::ios::binary) << content;
-  }
-  static std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  static void WriteFile(const std::string& path, const std::string& content) { vextest::WriteFile(path, content); }
+  static std::string ReadFile(const std::string& path) { return vextest::ReadFile(path); }
   static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
   static std::vector<uint8_t> ReadBytes(const std::string& path) {
     const std::string text = ReadFile(path);
@@ -135,6 +115,7 @@ class ScratchTest : public ::testing::Test {
     return Run("zip -X -q " + options + " '" + archive + "'" + names);
   }
 
+  vextest::Sandbox box_{vextest::Sandbox::kFolder};
   std::filesystem::path previous_;
   std::filesystem::path scratch_;
   std::string windowsDir_;

@@ -8,6 +8,7 @@
 #include "rtl/Crc32.h"
 #include "codec/MemoryEntryHost.h"
 #include "tests/codec/LegacyTestSupport.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -83,8 +84,8 @@ const std::vector<Sample>& Samples() {
 class InflateEncoders : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new legacytest::TempDir();
-    for (const Sample& s : Samples()) legacytest::WriteFileBytes(dir_->Path() / s.name, s.data);
+    dir_ = new vextest::Sandbox(vextest::Sandbox::kFolder);
+    for (const Sample& s : Samples()) legacytest::WriteFileBytes(dir_->Root() / s.name, s.data);
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -93,12 +94,12 @@ class InflateEncoders : public ::testing::Test {
 
   // Decodes every member of the archive and compares it with its source.
   static void ExpectArchiveDecodes(const std::string& archive) {
-    const Bytes zip = legacytest::ReadFileBytes(dir_->Path() / archive);
+    const Bytes zip = legacytest::ReadFileBytes(dir_->Root() / archive);
     const auto members = legacytest::ListZipMembers(zip);
     ASSERT_EQ(members.size(), Samples().size()) << archive;
     size_t deflated = 0;
     for (const auto& m : members) {
-      const Bytes original = legacytest::ReadFileBytes(dir_->Path() / m.name);
+      const Bytes original = legacytest::ReadFileBytes(dir_->Root() / m.name);
       if (m.method != 8) continue;
       ++deflated;
       const auto result = codec::DecodeMemory(8, m.flags, m.Data(zip), m.packedSize,
@@ -113,7 +114,7 @@ class InflateEncoders : public ::testing::Test {
   }
 
   static void Make(const std::string& archive, const std::string& command) {
-    ASSERT_TRUE(legacytest::RunIn(dir_->Path(), command)) << command;
+    ASSERT_TRUE(dir_->Succeeds(command)) << command;
     ExpectArchiveDecodes(archive);
   }
 
@@ -123,10 +124,10 @@ class InflateEncoders : public ::testing::Test {
     return names;
   }
 
-  static legacytest::TempDir* dir_;
+  static vextest::Sandbox* dir_;
 };
 
-legacytest::TempDir* InflateEncoders::dir_ = nullptr;
+vextest::Sandbox* InflateEncoders::dir_ = nullptr;
 
 TEST_F(InflateEncoders, InfoZipEveryLevel) {
   for (int level = 1; level <= 9; ++level) {

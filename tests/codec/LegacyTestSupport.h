@@ -162,30 +162,4 @@ inline std::map<std::string, std::string> ReadSha256List(const std::filesystem::
   return hashes;
 }
 
-// A fresh directory under the system temporary directory, removed with the object.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vexlegacyXXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Runs a shell command in dir; true when it exits with 0.
-inline bool RunIn(const std::filesystem::path& dir, const std::string& command) {
-  const std::string line = "cd '" + dir.string() + "' && (" + command + ") >/dev/null 2>&1";
-  return std::system(line.c_str()) == 0;
-}
-
 }  // namespace legacytest

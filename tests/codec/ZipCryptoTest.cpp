@@ -10,6 +10,7 @@
 #include "rtl/Crc32.h"
 #include "codec/ZipCrypto.h"
 #include "tests/codec/LegacyTestSupport.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -34,11 +35,11 @@ class EncryptedArchive {
  public:
   // Makes `archive` in a fresh directory from text.txt and noise.bin.
   explicit EncryptedArchive(const std::string& command) {
-    legacytest::WriteFileBytes(dir_.Path() / "text.txt", SampleText());
-    legacytest::WriteFileBytes(dir_.Path() / "noise.bin", SampleNoise());
-    made_ = legacytest::RunIn(dir_.Path(), command);
+    legacytest::WriteFileBytes(dir_.Root() / "text.txt", SampleText());
+    legacytest::WriteFileBytes(dir_.Root() / "noise.bin", SampleNoise());
+    made_ = dir_.Succeeds(command);
     if (made_) {
-      zip_ = legacytest::ReadFileBytes(dir_.Path() / "out.zip");
+      zip_ = legacytest::ReadFileBytes(dir_.Root() / "out.zip");
       members_ = legacytest::ListZipMembers(zip_);
     }
   }
@@ -70,16 +71,16 @@ class EncryptedArchive {
     for (const uint32_t word : {rtl::Crc32(expected.data(), expected.size()), static_cast<uint32_t>(expected.size())}) {
       for (int i = 0; i < 4; ++i) member.push_back(static_cast<uint8_t>(word >> (8 * i)));
     }
-    legacytest::WriteFileBytes(dir_.Path() / "deflated.gz", member);
-    const bool ran = legacytest::RunIn(dir_.Path(), "gzip -dc deflated.gz > inflated.bin");
-    return ran ? legacytest::ReadFileBytes(dir_.Path() / "inflated.bin") : Bytes{};
+    legacytest::WriteFileBytes(dir_.Root() / "deflated.gz", member);
+    const bool ran = dir_.Succeeds("gzip -dc deflated.gz > inflated.bin");
+    return ran ? legacytest::ReadFileBytes(dir_.Root() / "inflated.bin") : Bytes{};
   }
   Bytes Original(const legacytest::ZipMember& member) const {
     return member.name == "text.txt" ? SampleText() : SampleNoise();
   }
 
  private:
-  legacytest::TempDir dir_;
+  vextest::Sandbox dir_{vextest::Sandbox::kFolder};
   bool made_ = false;
   Bytes zip_;
   std::vector<legacytest::ZipMember> members_;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "rtl/Gbk.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 using Journal = std::vector<std::string>;
 
 // A task table given as (flag, directory) records in physical order.
@@ -28,7 +28,7 @@ class TListedTasks : public driver::ITaskTable {
 // Writes one marker file per payload into the target, as an extraction would.
 class TMarkingExtractor : public driver::IArchiveExtractor {
  public:
-  TMarkingExtractor(const TSandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
+  TMarkingExtractor(const Sandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
   bool ExtractPackage(const std::string&, const std::string&, const std::string&) override { return false; }
   bool ExtractPayload(const std::string& Archive, const std::string& Dir, bool Quiet) override {
     log_.push_back("payload " + Archive + " -> " + Dir + (Quiet ? " quiet" : " asking"));
@@ -38,7 +38,7 @@ class TMarkingExtractor : public driver::IArchiveExtractor {
   }
 
  private:
-  const TSandbox& box_;
+  const Sandbox& box_;
   Journal& log_;
 };
 
@@ -69,7 +69,7 @@ class Manifest : public ::testing::Test {
     manifest.ApplyManifest(workDir, rootDir);
   }
 
-  TSandbox box;
+  Sandbox box;
   Journal log;
   TListedTasks tasks;
   TMarkingExtractor extractor{box, log};

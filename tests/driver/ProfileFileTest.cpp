@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "driver/AppIdentity.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
 using driver::ParseIniInteger;
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 
 TEST(IniInteger, DecimalHexadecimalAndDefaults) {
   EXPECT_EQ(ParseIniInteger("1", 7), 1);
@@ -33,7 +33,7 @@ TEST(IniInteger, DecimalHexadecimalAndDefaults) {
 }
 
 TEST(ProfileFile, ReadsThroughTheProfileService) {
-  TSandbox box;
+  Sandbox box;
   box.Write("C:\\p.ini", "[Zip]\r\nCount=0x2\r\nSource0=a.zip\r\n[File]\r\nLong=" + std::string(3000, 'v') + "\r\n");
   const driver::TProfileFile ini("C:\\p.ini");
   EXPECT_EQ(ini.ReadInteger("ZIP", "count", 0), 2);
@@ -46,7 +46,7 @@ TEST(ProfileFile, ReadsThroughTheProfileService) {
 }
 
 TEST(AppIdentity, ReadsEveryValueAndDefaults) {
-  TSandbox box;
+  Sandbox box;
   box.Write("C:\\HKeyInfo.ini",
             "[hkeyinfo]\r\nsAppInstallKey=SOFTWARE\\M\\P\r\nsAppOtherInstallKey=SOFTWARE\\M\\Q\r\n"
             "sAppOtherExecutable=\\Bin\\O.exe\r\nsAppTitle=T\r\nsAppExecutable=\\P.exe\r\n[EXTRACT]\r\nupdexe=0x1\r\n");

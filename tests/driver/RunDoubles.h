@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/UpdateRun.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace run_doubles {
 
@@ -19,7 +19,7 @@ using Journal = std::vector<std::string>;
 // Saves given bytes as the package; optionally as an executable script.
 class TFakePackage : public driver::IPackageSource {
  public:
-  TFakePackage(const testing_sandbox::TSandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
+  TFakePackage(const vextest::Sandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
   void SaveTo(const std::string& FileName) override {
     log_.push_back("save " + FileName);
     box_.Write(FileName, Content);
@@ -31,14 +31,14 @@ class TFakePackage : public driver::IPackageSource {
   bool Executable = false;
 
  private:
-  const testing_sandbox::TSandbox& box_;
+  const vextest::Sandbox& box_;
   Journal& log_;
 };
 
 // "Extracts" the files it was given into the target directory.
 class TFakeExtractor : public driver::IArchiveExtractor {
  public:
-  TFakeExtractor(const testing_sandbox::TSandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
+  TFakeExtractor(const vextest::Sandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
   bool ExtractPackage(const std::string& Archive, const std::string& Dir, const std::string& Password) override {
     log_.push_back("extract " + Archive + " -> " + Dir + " [" + Password + "]");
     WorkerThread = GetCurrentThreadId();
@@ -55,7 +55,7 @@ class TFakeExtractor : public driver::IArchiveExtractor {
   DWORD WorkerThread = 0;
 
  private:
-  const testing_sandbox::TSandbox& box_;
+  const vextest::Sandbox& box_;
   Journal& log_;
 };
 

@@ -7,11 +7,11 @@
 
 #include "driver/SystemHelpers.h"
 #include "rtl/Gbk.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 namespace fs = std::filesystem;
 
 const char* const kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -48,7 +48,7 @@ class Shortcut : public ::testing::Test {
     box.MakeDir("C:\\Users\\u\\AppData\\Microsoft\\Internet Explorer\\Quick Launch");
     box.Write("C:\\App\\Main.exe", "program");
   }
-  TSandbox box;
+  Sandbox box;
 };
 
 TEST_F(Shortcut, LocationTable) {
@@ -107,7 +107,7 @@ TEST_F(Shortcut, MissingFoldersFail) {
 }
 
 TEST(ShortcutWithoutShellFolders, Fails) {
-  TSandbox box;
+  Sandbox box;
   EXPECT_FALSE(driver::CreateShortcut("C:\\App\\Main.exe", "Main", 2, ""));
 }
 

@@ -4,18 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "../VEXLIB/ShapelibSandbox.h"
+#include "tests/support/Sandbox.h"
 #include "driver/SimpleTasks.h"
 
 namespace {
 
 using driver::TSimpleTasks;
-using vexlib_test::ShapelibSandbox;
 
 class ShapelibTasks : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ShapelibSandbox::HasShapelib()) GTEST_SKIP() << "shapelib (dbfcreate) is not installed";
+    if (!vextest::HaveTool("dbfcreate")) GTEST_SKIP() << "shapelib (dbfcreate) is not installed";
     // shapelib names its tables *.dbf; the table is copied to CONFIG.TSK
     // before each open.
     ASSERT_EQ(box.Run("dbfcreate work.dbf -s Name 8 -s Flag 10 -s Dir 60 -n Ord 3 0"), 0);
@@ -41,7 +40,7 @@ class ShapelibTasks : public ::testing::Test {
     return dirs;
   }
 
-  ShapelibSandbox box;
+  vextest::Sandbox box;
 };
 
 TEST_F(ShapelibTasks, NoRecordsFindNothing) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../VEXLIB/DbfBytes.h"
-#include "../VEXLIB/TestDir.h"
+#include "tests/support/Scratch.h"
 #include "driver/SimpleTasks.h"
 #include "rtl/Exception.h"
 #include "rtl/Format.h"
@@ -19,7 +19,7 @@ using driver::TSimpleTask;
 using driver::TSimpleTasks;
 using vexlib_test::DbfField;
 using vexlib_test::DbfFile;
-using vexlib_test::TestDir;
+using TestDir = vextest::ScratchDirectory;
 
 const std::vector<DbfField> kTaskFields = {{"Name", 'C', 4}, {"Flag", 'C', 6}, {"Dir", 'C', 12}};
 

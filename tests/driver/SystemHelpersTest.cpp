@@ -5,16 +5,16 @@
 #include <regex>
 
 #include "rtl/Gbk.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 using namespace driver;
 
 class SystemHelpers : public ::testing::Test {
  protected:
-  TSandbox box;
+  Sandbox box;
 };
 
 // --- registry ---------------------------------------------------------------

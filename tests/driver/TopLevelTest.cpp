@@ -4,20 +4,20 @@
 
 #include "rtl/Gbk.h"
 #include "rtl/Win32Error.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 
 TEST(TopLevel, PassesTheExitCodeThrough) {
-  TSandbox box;
+  Sandbox box;
   EXPECT_EQ(driver::RunWithTopLevelHandler([] { return 0; }), 0);
   EXPECT_TRUE(box.Messages().empty());
 }
 
 TEST(TopLevel, EscapingErrorsShowClassAndMessageAndEndWithOne) {
-  TSandbox box;
+  Sandbox box;
   EXPECT_EQ(driver::RunWithTopLevelHandler([]() -> int { throw EWin32Error(GBK("系统调用失败"), 193); }), 1);
   EXPECT_EQ(driver::RunWithTopLevelHandler([]() -> int { throw ECreateDirError(GBK("不能创建目录")); }), 1);
   EXPECT_EQ(driver::RunWithTopLevelHandler([]() -> int { throw std::runtime_error("plain"); }), 1);

@@ -8,12 +8,12 @@
 #include "driver/UpdateMessages.h"
 #include "rtl/Gbk.h"
 #include "tests/driver/RunDoubles.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
 using namespace run_doubles;
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 
 const char* const kKey = "SOFTWARE\\Maker\\Demo";
 const char* const kOtherKey = "SOFTWARE\\Maker\\DemoOld";
@@ -57,7 +57,7 @@ class UpdateRun : public ::testing::Test {
     return code;
   }
 
-  TSandbox box;
+  Sandbox box;
   Journal log;
   TFakePackage package{box, log};
   TFakeExtractor extractor{box, log};

@@ -8,11 +8,11 @@
 
 #include "driver/SystemHelpers.h"
 #include "rtl/Gbk.h"
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 namespace fs = std::filesystem;
 
 const char* const kKey = "SOFTWARE\\Maker\\Ledger";
@@ -92,7 +92,7 @@ class Installer : public ::testing::Test {
     return driver::RunAndWait("C:\\installer", "", false);
   }
 
-  TSandbox box;
+  Sandbox box;
   fs::path stub;
   fs::path vexpack;
   fs::path package;

@@ -12,6 +12,8 @@
 #include <random>
 #include <string>
 
+#include "tests/support/Sandbox.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -22,16 +24,9 @@ class VexpackTest : public ::testing::Test {
     tool_ = fs::path(VEX_BINARY_DIR) / "tools" / "vexpack";
     ASSERT_TRUE(fs::exists(tool_)) << "build the vexpack target first";
     previous_ = fs::current_path();
-    std::random_device random;
-    scratch_ = previous_ / ("vexpack-" + std::to_string(random()));
-    fs::create_directories(scratch_);
-    fs::current_path(scratch_);
+    fs::current_path(box_.Root());
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(scratch_, ignored);
-  }
+  void TearDown() override { fs::current_path(previous_); }
 
   static int Shell(const std::string& command) {
     const int raw = std::system((command + " >output.txt 2>&1").c_str());
@@ -45,7 +40,8 @@ class VexpackTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  fs::path tool_, previous_, scratch_;
+  vextest::Sandbox box_{vextest::Sandbox::kFolder};
+  fs::path tool_, previous_;
 };
 
 // The bytes of the program's APPEXE resource, read as Windows reads them.

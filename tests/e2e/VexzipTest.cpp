@@ -12,6 +12,8 @@
 #include <random>
 #include <string>
 
+#include "tests/support/Sandbox.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,18 +28,12 @@ class VexzipTest : public ::testing::Test {
   void SetUp() override {
     tool_ = fs::path(VEX_BINARY_DIR) / "tools" / "vexzip";
     ASSERT_TRUE(fs::exists(tool_)) << "build the vexzip target first";
-    std::random_device random;
-    scratch_ = fs::temp_directory_path() / ("vexzip-" + std::to_string(random()));
-    fs::create_directories(scratch_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(scratch_, ignored);
+    scratch_ = box_.Root();
   }
 
   // Runs a shell command in the scratch directory.
   bool Shell(const std::string& command) const {
-    return std::system(("cd '" + scratch_.string() + "' && (" + command + ") >/dev/null 2>&1").c_str()) == 0;
+    return box_.Succeeds(command);
   }
 
   // Runs vexzip in the scratch directory with standard input from /dev/null.
@@ -95,6 +91,7 @@ class VexzipTest : public ::testing::Test {
     ASSERT_TRUE(Shell("find src -exec touch -d '2021-03-04 05:06:08' {} +"));
   }
 
+  vextest::Sandbox box_{vextest::Sandbox::kFolder};
   fs::path tool_;
   fs::path scratch_;
 };

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDirectory.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -18,13 +18,13 @@ class Attributes : public ::testing::Test {
   DWORD Of(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
   ScratchDirectory dir;
-  std::string file = dir / "f.txt";
+  std::string file = dir.File("f.txt");
 };
 
 TEST_F(Attributes, NewFileIsArchiveAndDirectoryIsDirectory) {
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Of(file));
-  ASSERT_TRUE(CreateDirectoryA((dir / "d").c_str(), nullptr));
-  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), Of(dir / "d") & ~FILE_ATTRIBUTE_ARCHIVE);
+  ASSERT_TRUE(CreateDirectoryA((dir.File("d")).c_str(), nullptr));
+  EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), Of(dir.File("d")) & ~FILE_ATTRIBUTE_ARCHIVE);
 }
 
 // Exact values (no archive bit, FILE_ATTRIBUTE_NORMAL alone) are checked in
@@ -55,13 +55,13 @@ TEST_F(Attributes, HiddenFileStaysHiddenWhenOverwrittenAsHidden) {
 
 TEST_F(Attributes, MissingPathsGiveFileOrPathNotFound) {
   SetLastError(0);
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, Of(dir / "none.txt"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, Of(dir.File("none.txt")));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
   SetLastError(0);
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, Of(dir / "none\\x.txt"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, Of(dir.File("none\\x.txt")));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
   SetLastError(0);
-  EXPECT_FALSE(SetFileAttributesA((dir / "none.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_FALSE(SetFileAttributesA((dir.File("none.txt")).c_str(), FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 

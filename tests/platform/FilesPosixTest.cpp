@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 #include "vexplat/standin.h"
 
 namespace {
@@ -42,7 +42,7 @@ class PosixFiles : public ::testing::Test {
     return CreateFileA(windows_.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
   }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
   std::string posix_;
   std::string windows_;
 };

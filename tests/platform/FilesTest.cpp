@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "ScratchDirectory.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ class Files : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(dir.ok()); }
 
   HANDLE Open(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD flags = 0) {
-    return CreateFileA((dir / name).c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return CreateFileA((dir.File(name)).c_str(), access, share, nullptr, disposition, flags, nullptr);
   }
 
   ScratchDirectory dir;
@@ -65,7 +65,7 @@ TEST_F(Files, WriteSeekReadAndTruncate) {
   EXPECT_EQ(4u, GetFileSize(file, nullptr));
   ASSERT_TRUE(FlushFileBuffers(file));
   ASSERT_TRUE(CloseHandle(file));
-  EXPECT_EQ("0123", ReadWholeFile(dir / "data.bin"));
+  EXPECT_EQ("0123", ReadWholeFile(dir.File("data.bin")));
 }
 
 TEST_F(Files, FilePointerHighPartAndErrors) {
@@ -88,7 +88,7 @@ TEST_F(Files, FilePointerHighPartAndErrors) {
 }
 
 TEST_F(Files, DispositionsAndTheirErrors) {
-  ASSERT_TRUE(WriteWholeFile(dir / "present.txt", "old content"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("present.txt"), "old content"));
 
   SetLastError(0);
   EXPECT_EQ(INVALID_HANDLE_VALUE, Open("present.txt", GENERIC_WRITE, 0, CREATE_NEW));
@@ -104,7 +104,7 @@ TEST_F(Files, DispositionsAndTheirErrors) {
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
   CloseHandle(file);
-  EXPECT_EQ("old content", ReadWholeFile(dir / "present.txt"));
+  EXPECT_EQ("old content", ReadWholeFile(dir.File("present.txt")));
 
   file = Open("fresh.txt", GENERIC_WRITE, 0, OPEN_ALWAYS);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
@@ -117,7 +117,7 @@ TEST_F(Files, DispositionsAndTheirErrors) {
   EXPECT_EQ(0u, GetFileSize(file, nullptr));
   CloseHandle(file);
 
-  ASSERT_TRUE(WriteWholeFile(dir / "present.txt", "again"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("present.txt"), "again"));
   file = Open("present.txt", GENERIC_WRITE, 0, TRUNCATE_EXISTING);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   EXPECT_EQ(0u, GetFileSize(file, nullptr));
@@ -125,7 +125,7 @@ TEST_F(Files, DispositionsAndTheirErrors) {
 }
 
 TEST_F(Files, AccessIsCheckedPerHandle) {
-  ASSERT_TRUE(WriteWholeFile(dir / "f.txt", "abc"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("f.txt"), "abc"));
   HANDLE reader = Open("f.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   DWORD count = 0;
@@ -148,7 +148,7 @@ TEST_F(Files, AccessIsCheckedPerHandle) {
 }
 
 TEST_F(Files, ShareModesExcludeConflictingOpens) {
-  ASSERT_TRUE(WriteWholeFile(dir / "shared.txt", "content"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("shared.txt"), "content"));
   HANDLE writer = Open("shared.txt", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
 
@@ -175,7 +175,7 @@ TEST_F(Files, ShareModesExcludeConflictingOpens) {
 }
 
 TEST_F(Files, ExclusiveReaderKeepsWritersOut) {
-  ASSERT_TRUE(WriteWholeFile(dir / "r.txt", "x"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("r.txt"), "x"));
   HANDLE reader = Open("r.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   HANDLE another = Open("r.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
@@ -184,23 +184,23 @@ TEST_F(Files, ExclusiveReaderKeepsWritersOut) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, Open("r.txt", GENERIC_WRITE, kShareAll, OPEN_EXISTING));
   EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
   SetLastError(0);
-  EXPECT_FALSE(DeleteFileA((dir / "r.txt").c_str()));
+  EXPECT_FALSE(DeleteFileA((dir.File("r.txt")).c_str()));
   EXPECT_LAST_ERROR(ERROR_SHARING_VIOLATION);
   CloseHandle(another);
   CloseHandle(reader);
-  EXPECT_TRUE(DeleteFileA((dir / "r.txt").c_str()));
+  EXPECT_TRUE(DeleteFileA((dir.File("r.txt")).c_str()));
 }
 
 TEST_F(Files, DeleteOnCloseRemovesTheFile) {
   HANDLE file = Open("temp.bin", GENERIC_WRITE, 0, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "temp.bin").c_str()));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.File("temp.bin")).c_str()));
   CloseHandle(file);
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "temp.bin").c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.File("temp.bin")).c_str()));
 }
 
 TEST_F(Files, ReadOnlyFilesRefuseWritingAndDeletion) {
-  const std::string path = dir / "ro.txt";
+  const std::string path = dir.File("ro.txt");
   ASSERT_TRUE(WriteWholeFile(path, "keep"));
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
   if (WineIgnoresReadOnly(path)) GTEST_SKIP() << "Wine run by root writes read-only files";
@@ -226,8 +226,8 @@ TEST_F(Files, CreatingWithReadOnlyAttributeStillWritesThroughTheHandle) {
   DWORD count = 0;
   EXPECT_TRUE(WriteFile(file, "ab", 2, &count, nullptr));
   CloseHandle(file);
-  EXPECT_NE(0u, GetFileAttributesA((dir / "made-ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ("ab", ReadWholeFile(dir / "made-ro.txt"));
+  EXPECT_NE(0u, GetFileAttributesA((dir.File("made-ro.txt")).c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ("ab", ReadWholeFile(dir.File("made-ro.txt")));
 }
 
 TEST_F(Files, FileTimesRoundTrip) {
@@ -244,72 +244,72 @@ TEST_F(Files, FileTimesRoundTrip) {
 }
 
 TEST_F(Files, CopyFileHonoursFailIfExists) {
-  ASSERT_TRUE(WriteWholeFile(dir / "src.txt", "source"));
-  ASSERT_TRUE(WriteWholeFile(dir / "dst.txt", "target"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("src.txt"), "source"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("dst.txt"), "target"));
   SetLastError(0);
-  EXPECT_FALSE(CopyFileA((dir / "src.txt").c_str(), (dir / "dst.txt").c_str(), TRUE));
+  EXPECT_FALSE(CopyFileA((dir.File("src.txt")).c_str(), (dir.File("dst.txt")).c_str(), TRUE));
   EXPECT_LAST_ERROR(ERROR_FILE_EXISTS);
-  EXPECT_EQ("target", ReadWholeFile(dir / "dst.txt"));
-  EXPECT_TRUE(CopyFileA((dir / "src.txt").c_str(), (dir / "dst.txt").c_str(), FALSE));
-  EXPECT_EQ("source", ReadWholeFile(dir / "dst.txt"));
-  EXPECT_TRUE(CopyFileA((dir / "src.txt").c_str(), (dir / "new.txt").c_str(), TRUE));
-  EXPECT_EQ("source", ReadWholeFile(dir / "new.txt"));
+  EXPECT_EQ("target", ReadWholeFile(dir.File("dst.txt")));
+  EXPECT_TRUE(CopyFileA((dir.File("src.txt")).c_str(), (dir.File("dst.txt")).c_str(), FALSE));
+  EXPECT_EQ("source", ReadWholeFile(dir.File("dst.txt")));
+  EXPECT_TRUE(CopyFileA((dir.File("src.txt")).c_str(), (dir.File("new.txt")).c_str(), TRUE));
+  EXPECT_EQ("source", ReadWholeFile(dir.File("new.txt")));
 
   SetLastError(0);
-  EXPECT_FALSE(CopyFileA((dir / "none.txt").c_str(), (dir / "x.txt").c_str(), FALSE));
+  EXPECT_FALSE(CopyFileA((dir.File("none.txt")).c_str(), (dir.File("x.txt")).c_str(), FALSE));
   EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(CopyFileA((dir / "src.txt").c_str(), (dir / "src.txt").c_str(), FALSE));
-  EXPECT_EQ("source", ReadWholeFile(dir / "src.txt"));
+  EXPECT_FALSE(CopyFileA((dir.File("src.txt")).c_str(), (dir.File("src.txt")).c_str(), FALSE));
+  EXPECT_EQ("source", ReadWholeFile(dir.File("src.txt")));
 }
 
 TEST_F(Files, CopyFileKeepsTimeAndReadOnlyAndRefusesReadOnlyTarget) {
-  const std::string source = dir / "src.txt";
+  const std::string source = dir.File("src.txt");
   ASSERT_TRUE(WriteWholeFile(source, "s"));
   ASSERT_TRUE(SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(CopyFileA(source.c_str(), (dir / "copy.txt").c_str(), TRUE));
-  EXPECT_NE(0u, GetFileAttributesA((dir / "copy.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-  if (WineIgnoresReadOnly(dir / "copy.txt")) GTEST_SKIP() << "Wine run by root writes read-only files";
+  ASSERT_TRUE(CopyFileA(source.c_str(), (dir.File("copy.txt")).c_str(), TRUE));
+  EXPECT_NE(0u, GetFileAttributesA((dir.File("copy.txt")).c_str()) & FILE_ATTRIBUTE_READONLY);
+  if (WineIgnoresReadOnly(dir.File("copy.txt"))) GTEST_SKIP() << "Wine run by root writes read-only files";
   SetLastError(0);
-  EXPECT_FALSE(CopyFileA(source.c_str(), (dir / "copy.txt").c_str(), FALSE));
+  EXPECT_FALSE(CopyFileA(source.c_str(), (dir.File("copy.txt")).c_str(), FALSE));
   EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
 }
 
 TEST_F(Files, DeleteAndMove) {
-  ASSERT_TRUE(WriteWholeFile(dir / "a.txt", "a"));
-  ASSERT_TRUE(WriteWholeFile(dir / "b.txt", "b"));
-  ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(dir.File("a.txt"), "a"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("b.txt"), "b"));
+  ASSERT_TRUE(CreateDirectoryA((dir.File("sub")).c_str(), nullptr));
 
   SetLastError(0);
-  EXPECT_FALSE(MoveFileA((dir / "a.txt").c_str(), (dir / "b.txt").c_str()));
+  EXPECT_FALSE(MoveFileA((dir.File("a.txt")).c_str(), (dir.File("b.txt")).c_str()));
   EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
-  EXPECT_TRUE(MoveFileA((dir / "a.txt").c_str(), (dir / "sub\\c.txt").c_str()));
-  EXPECT_EQ("a", ReadWholeFile(dir / "sub\\c.txt"));
+  EXPECT_TRUE(MoveFileA((dir.File("a.txt")).c_str(), (dir.File("sub\\c.txt")).c_str()));
+  EXPECT_EQ("a", ReadWholeFile(dir.File("sub\\c.txt")));
   SetLastError(0);
-  EXPECT_FALSE(MoveFileA((dir / "a.txt").c_str(), (dir / "d.txt").c_str()));
+  EXPECT_FALSE(MoveFileA((dir.File("a.txt")).c_str(), (dir.File("d.txt")).c_str()));
   EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
-  EXPECT_TRUE(MoveFileA((dir / "sub").c_str(), (dir / "moved").c_str()));
-  EXPECT_EQ("a", ReadWholeFile(dir / "moved\\c.txt"));
+  EXPECT_TRUE(MoveFileA((dir.File("sub")).c_str(), (dir.File("moved")).c_str()));
+  EXPECT_EQ("a", ReadWholeFile(dir.File("moved\\c.txt")));
 
   SetLastError(0);
-  EXPECT_FALSE(DeleteFileA((dir / "missing.txt").c_str()));
+  EXPECT_FALSE(DeleteFileA((dir.File("missing.txt")).c_str()));
   EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
   SetLastError(0);
-  EXPECT_FALSE(DeleteFileA((dir / "nodir\\missing.txt").c_str()));
+  EXPECT_FALSE(DeleteFileA((dir.File("nodir\\missing.txt")).c_str()));
   EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
   SetLastError(0);
-  EXPECT_FALSE(DeleteFileA((dir / "moved").c_str()));
+  EXPECT_FALSE(DeleteFileA((dir.File("moved")).c_str()));
   EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(DeleteFileA((dir / "b.txt").c_str()));
+  EXPECT_TRUE(DeleteFileA((dir.File("b.txt")).c_str()));
 }
 
 TEST_F(Files, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
-  const std::string sub = dir / "sub";
+  const std::string sub = dir.File("sub");
   EXPECT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
   SetLastError(0);
   EXPECT_FALSE(CreateDirectoryA(sub.c_str(), nullptr));
   EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
   SetLastError(0);
-  EXPECT_FALSE(CreateDirectoryA((dir / "no\\such").c_str(), nullptr));
+  EXPECT_FALSE(CreateDirectoryA((dir.File("no\\such")).c_str(), nullptr));
   EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
 
   ASSERT_TRUE(WriteWholeFile(sub + "\\f.txt", "x"));
@@ -327,7 +327,7 @@ TEST_F(Files, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
 }
 
 TEST_F(Files, DirectoriesOpenOnlyWithBackupSemantics) {
-  ASSERT_TRUE(CreateDirectoryA((dir / "d").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((dir.File("d")).c_str(), nullptr));
   SetLastError(0);
   EXPECT_EQ(INVALID_HANDLE_VALUE, Open("d", GENERIC_READ, kShareAll, OPEN_EXISTING));
   EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);
@@ -344,22 +344,22 @@ TEST_F(Files, TempNamesAreMadeInTheGivenDirectory) {
   EXPECT_EQ('\\', temp.back());
 
   char name[MAX_PATH] = {};
-  const UINT number = GetTempFileNameA(dir.path().c_str(), "orxyz", 0, name);
+  const UINT number = GetTempFileNameA(dir.Path().c_str(), "orxyz", 0, name);
   ASSERT_NE(0u, number);
   const std::string made = name;
-  EXPECT_EQ(0u, made.rfind(dir / "orx", 0)) << made;  // three characters of the prefix
+  EXPECT_EQ(0u, made.rfind(dir.File("orx"), 0)) << made;  // three characters of the prefix
   EXPECT_TRUE(vextest::SameText(made.substr(made.size() - 4), ".tmp")) << made;
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(name));
   char second[MAX_PATH] = {};
-  ASSERT_NE(0u, GetTempFileNameA(dir.path().c_str(), "orx", 0, second));
+  ASSERT_NE(0u, GetTempFileNameA(dir.Path().c_str(), "orx", 0, second));
   EXPECT_STRNE(name, second);
 
   // A given number only forms the name.
-  ASSERT_EQ(0xABCu, GetTempFileNameA((dir.path() + "\\").c_str(), "q", 0xABC, name));
-  EXPECT_TRUE(vextest::SameText(name, dir / "qABC.tmp")) << name;
+  ASSERT_EQ(0xABCu, GetTempFileNameA((dir.Path() + "\\").c_str(), "q", 0xABC, name));
+  EXPECT_TRUE(vextest::SameText(name, dir.File("qABC.tmp"))) << name;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(name));
 
-  EXPECT_EQ(0u, GetTempFileNameA((dir / "missing").c_str(), "q", 0, name));
+  EXPECT_EQ(0u, GetTempFileNameA((dir.File("missing")).c_str(), "q", 0, name));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ScratchDirectory.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -20,12 +20,12 @@ class Find : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir.ok());
     for (const char* name : {"a.txt", "B.TXT", "noext", "a.txt.bak", "abc.d.e", "ab.txt"}) {
-      ASSERT_TRUE(WriteWholeFile(dir / name, "x"));
+      ASSERT_TRUE(WriteWholeFile(dir.File(name), "x"));
     }
-    ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((dir.File("sub")).c_str(), nullptr));
   }
 
-  Names List(const std::string& pattern) { return vextest::FindNames(dir / pattern); }
+  Names List(const std::string& pattern) { return vextest::FindNames(dir.File(pattern)); }
 
   ScratchDirectory dir;
 };
@@ -58,7 +58,7 @@ TEST_F(Find, StarMayCrossDots) {
 TEST_F(Find, PlainNameFindsOneEntryWithoutRegardToCase) {
   EXPECT_EQ((Names{"B.TXT"}), List("b.txt"));
   WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir / "sub").c_str(), &data);
+  HANDLE search = FindFirstFileA((dir.File("sub")).c_str(), &data);
   ASSERT_NE(INVALID_HANDLE_VALUE, search);
   EXPECT_STREQ("sub", data.cFileName);
   EXPECT_NE(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -67,16 +67,16 @@ TEST_F(Find, PlainNameFindsOneEntryWithoutRegardToCase) {
 
 TEST_F(Find, TrailBytesOfChineseCharactersHaveNoCase) {
   // Two different characters whose second bytes are 'A' and 'a'.
-  ASSERT_TRUE(WriteWholeFile(dir / "\x81\x41.dat", "x"));
+  ASSERT_TRUE(WriteWholeFile(dir.File("\x81\x41.dat"), "x"));
   EXPECT_EQ((Names{"\x81\x41.dat"}), List("\x81\x41.DAT"));
   EXPECT_EQ(Names{}, List("\x81\x61.dat"));
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "\x81\x61.dat").c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.File("\x81\x61.dat")).c_str()));
 }
 
 TEST_F(Find, EntryCarriesSizeAndAttributes) {
-  ASSERT_TRUE(WriteWholeFile(dir / "sized.dat", std::string(1234, 'z')));
+  ASSERT_TRUE(WriteWholeFile(dir.File("sized.dat"), std::string(1234, 'z')));
   WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir / "sized.dat").c_str(), &data);
+  HANDLE search = FindFirstFileA((dir.File("sized.dat")).c_str(), &data);
   ASSERT_NE(INVALID_HANDLE_VALUE, search);
   EXPECT_EQ(1234u, data.nFileSizeLow);
   EXPECT_EQ(0u, data.nFileSizeHigh);
@@ -87,10 +87,10 @@ TEST_F(Find, EntryCarriesSizeAndAttributes) {
 TEST_F(Find, FailuresCarryWindowsCodes) {
   WIN32_FIND_DATAA data;
   SetLastError(0);
-  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir / "*.none").c_str(), &data));
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir.File("*.none")).c_str(), &data));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
   SetLastError(0);
-  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir / "missing\\*.*").c_str(), &data));
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir.File("missing\\*.*")).c_str(), &data));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
   SetLastError(0);
   EXPECT_FALSE(FindNextFileA(INVALID_HANDLE_VALUE, &data));

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ TEST(LibraryWithWindres, ReadsTheStringTableOfARealDll) {
     GTEST_SKIP() << "mingw-w64 is not installed";
   }
   if (std::getenv("VEXUPD_DRIVE_C") != nullptr) GTEST_SKIP() << "drive C: is mapped elsewhere";
-  vextest::PosixSandbox sandbox;
+  vextest::Sandbox sandbox{vextest::Sandbox::kFolder};
   vextest::WriteFile(sandbox.Path("strings.rc"),
                      "#pragma code_page(65001)\n"
                      "STRINGTABLE\nBEGIN\n"
@@ -65,7 +65,7 @@ TEST(LibraryWithWindres, ReadsTheStringTableOfARealDll) {
 }
 
 TEST(LibraryWithWindres, LoadingForExecutionIsRefused) {
-  vextest::PosixSandbox sandbox;
+  vextest::Sandbox sandbox{vextest::Sandbox::kFolder};
   EXPECT_EQ(nullptr, LoadLibraryA(WindowsPathOf(sandbox.Path("missing.dll")).c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
   vextest::WriteFile(sandbox.Path("text.dll"), "not a module");

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Win32TempFile.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ class MessageBoxTest : public ::testing::Test {
     unsetenv("VEXUPD_MSGBOX_ANSWER");
   }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
   std::string log_;
 };
 

@@ -9,8 +9,7 @@
 #include <set>
 #include <string>
 
-#include "PosixSandbox.h"
-#include "ScopedEnvironment.h"
+#include "tests/support/Sandbox.h"
 #include "vexplat/standin.h"
 
 namespace {
@@ -42,7 +41,7 @@ class MappedDrive : public ::testing::Test {
     return CreateFileA(windowsPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
   ScopedEnvironment driveC_;
   ScopedEnvironment driveD_;
   fs::path saved_;

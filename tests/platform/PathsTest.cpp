@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "ScratchDirectory.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -72,51 +72,51 @@ TEST(Paths, RelativePathsFollowTheCurrentDirectory) {
   ScratchDirectory dir;
   ASSERT_TRUE(dir.ok());
   CurrentDirectoryGuard guard;
-  ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
-  EXPECT_TRUE(SameText(dir.path(), CurrentDirectory())) << CurrentDirectory();
-  EXPECT_TRUE(SameText(dir / "rel.txt", FullPath("rel.txt")));
+  ASSERT_TRUE(SetCurrentDirectoryA(dir.Path().c_str()));
+  EXPECT_TRUE(SameText(dir.Path(), CurrentDirectory())) << CurrentDirectory();
+  EXPECT_TRUE(SameText(dir.File("rel.txt"), FullPath("rel.txt")));
   ASSERT_TRUE(WriteWholeFile("rel.txt", "relative"));
-  EXPECT_EQ("relative", ReadWholeFile(dir / "rel.txt"));
+  EXPECT_EQ("relative", ReadWholeFile(dir.File("rel.txt")));
 
   SetLastError(0);
-  EXPECT_FALSE(SetCurrentDirectoryA((dir / "missing").c_str()));
+  EXPECT_FALSE(SetCurrentDirectoryA((dir.File("missing")).c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
   SetLastError(0);
-  EXPECT_FALSE(SetCurrentDirectoryA((dir / "rel.txt").c_str()));
+  EXPECT_FALSE(SetCurrentDirectoryA((dir.File("rel.txt")).c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
 }
 
 TEST(Paths, NamesAreCaseInsensitive) {
   ScratchDirectory dir;
   ASSERT_TRUE(dir.ok());
-  ASSERT_TRUE(CreateDirectoryA((dir / "Prog").c_str(), nullptr));
-  ASSERT_TRUE(WriteWholeFile(dir / "Prog\\App.Exe", "program"));
-  EXPECT_EQ("program", ReadWholeFile(dir / "PROG\\app.exe"));
-  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "prog\\APP.EXE").c_str()));
-  ASSERT_TRUE(WriteWholeFile(dir / "pRoG\\new.txt", "n"));
-  EXPECT_EQ((std::set<std::string>{".", "..", "App.Exe", "new.txt"}), Listing(dir / "Prog\\*.*"));
+  ASSERT_TRUE(CreateDirectoryA((dir.File("Prog")).c_str(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(dir.File("Prog\\App.Exe"), "program"));
+  EXPECT_EQ("program", ReadWholeFile(dir.File("PROG\\app.exe")));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.File("prog\\APP.EXE")).c_str()));
+  ASSERT_TRUE(WriteWholeFile(dir.File("pRoG\\new.txt"), "n"));
+  EXPECT_EQ((std::set<std::string>{".", "..", "App.Exe", "new.txt"}), Listing(dir.File("Prog\\*.*")));
 }
 
 TEST(Paths, ChineseNamesRoundTrip) {
   ScratchDirectory dir;
   ASSERT_TRUE(dir.ok());
-  ASSERT_TRUE(WriteWholeFile(dir / kChineseName, "gbk"));
-  EXPECT_EQ("gbk", ReadWholeFile(dir / kChineseName));
-  EXPECT_EQ(std::set<std::string>{kChineseName}, Listing(dir / "*.txt"));
+  ASSERT_TRUE(WriteWholeFile(dir.File(kChineseName), "gbk"));
+  EXPECT_EQ("gbk", ReadWholeFile(dir.File(kChineseName)));
+  EXPECT_EQ(std::set<std::string>{kChineseName}, Listing(dir.File("*.txt")));
 }
 
 TEST(Paths, TrailByteBackslashKeepsTheLastCharacter) {
   ScratchDirectory dir;
   ASSERT_TRUE(dir.ok());
-  const std::string folder = dir / kTrailBackslash;
+  const std::string folder = dir.File(kTrailBackslash);
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
             GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   ASSERT_TRUE(WriteWholeFile(folder + "\\inside.txt", "in"));
   EXPECT_EQ("in", ReadWholeFile(folder + "\\inside.txt"));
-  const std::string file = dir / ("a" + kTrailBackslash2);
+  const std::string file = dir.File("a" + kTrailBackslash2);
   ASSERT_TRUE(WriteWholeFile(file, "tail"));
-  EXPECT_EQ((std::set<std::string>{".", "..", kTrailBackslash, "a" + kTrailBackslash2}), Listing(dir / "*"));
+  EXPECT_EQ((std::set<std::string>{".", "..", kTrailBackslash, "a" + kTrailBackslash2}), Listing(dir.File("*")));
 
   std::string part;
   EXPECT_EQ(folder, FullPath(folder, &part));

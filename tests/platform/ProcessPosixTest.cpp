@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 #include "platform/posix/CommandLine.h"
 
 namespace {
@@ -56,7 +56,7 @@ class ProcessPosixTest : public ::testing::Test {
     chmod(sandbox_.Path(name).c_str(), mode);
   }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
 };
 
 TEST_F(ProcessPosixTest, WhatIsAProgram) {

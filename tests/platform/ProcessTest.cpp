@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "Win32TempFile.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ class ProfileFileTest : public ::testing::Test {
     return std::string(buffer, length);
   }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
 };
 
 TEST_F(ProfileFileTest, ABareNameIsInTheWindowsFolder) {

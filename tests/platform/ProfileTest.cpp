@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "Win32TempFile.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 

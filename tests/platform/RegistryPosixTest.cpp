@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -22,13 +22,13 @@ using vextest::WriteFile;
 class RegistryFileEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    sandbox_ = std::make_unique<vextest::PosixSandbox>();
+    sandbox_ = std::make_unique<vextest::Sandbox>(vextest::Sandbox::kFolder);
     setenv("VEXUPD_REGISTRY", sandbox_->Path("registry.reg").c_str(), 1);
   }
   void TearDown() override { sandbox_.reset(); }
 
  private:
-  std::unique_ptr<vextest::PosixSandbox> sandbox_;
+  std::unique_ptr<vextest::Sandbox> sandbox_;
 };
 
 [[maybe_unused]] ::testing::Environment* const kRegistryEnvironment =
@@ -66,7 +66,7 @@ class RegistryFileTest : public ::testing::Test {
     return result;
   }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
   std::string file_;
   std::string saved_;
 };

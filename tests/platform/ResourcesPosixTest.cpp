@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 #include "vexplat/payload_trailer.h"
 
 extern char** environ;
@@ -91,7 +91,7 @@ TEST(OwnResources, DISABLED_PayloadChild) {
 
 TEST(OwnResources, APayloadAppendedToTheProgramIsItsAppexe) {
   if (std::getenv(kExpectVariable) != nullptr) GTEST_SKIP() << "running as the payload child";
-  vextest::PosixSandbox sandbox;
+  vextest::Sandbox sandbox{vextest::Sandbox::kFolder};
   std::string payload = "PK\x03\x04";
   for (int i = 0; i < 70000; ++i) payload += static_cast<char>(i * 7 % 251);
   const std::string expectedFile = sandbox.Path("expected.bin");

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "PosixSandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ class LnkInfoTest : public ::testing::Test {
     if (std::system("command -v lnkinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "lnkinfo is not installed";
     if (std::getenv("VEXUPD_DRIVE_C") != nullptr) GTEST_SKIP() << "drive C: is mapped elsewhere";
   }
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
 };
 
 TEST_F(LnkInfoTest, LnkinfoReadsTargetAndDescription) {

@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "PosixSandbox.h"
-#include "ScopedEnvironment.h"
+#include "tests/support/Sandbox.h"
 #include "rtl/Gbk.h"
 #include "vexplat/standin.h"
 
@@ -45,7 +44,7 @@ class PosixVolumes : public ::testing::Test {
   }
   ~PosixVolumes() override { vexplat::ClearDriveMapping('A'); }
 
-  vextest::PosixSandbox sandbox_;
+  vextest::Sandbox sandbox_{vextest::Sandbox::kFolder};
   ScopedEnvironment driveA_;
 };
 

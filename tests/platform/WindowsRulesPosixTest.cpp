@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "ScratchDirectory.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -19,11 +19,11 @@ class WindowsRules : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.ok());
-    for (const char* name : {"a.txt", "ab.txt", "noext", "a.txt.bak"}) ASSERT_TRUE(WriteWholeFile(dir / name, "x"));
-    ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+    for (const char* name : {"a.txt", "ab.txt", "noext", "a.txt.bak"}) ASSERT_TRUE(WriteWholeFile(dir.File(name), "x"));
+    ASSERT_TRUE(CreateDirectoryA((dir.File("sub")).c_str(), nullptr));
   }
 
-  Names List(const std::string& pattern) { return vextest::FindNames(dir / pattern); }
+  Names List(const std::string& pattern) { return vextest::FindNames(dir.File(pattern)); }
 
   ScratchDirectory dir;
 };
@@ -42,7 +42,7 @@ TEST_F(WindowsRules, TrailingDotMeansNoExtension) {
 }
 
 TEST_F(WindowsRules, AttributesAreExactlyWhatWasSet) {
-  const std::string file = dir / "a.txt";
+  const std::string file = dir.File("a.txt");
   const DWORD bits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), bits));
   EXPECT_EQ(bits, GetFileAttributesA(file.c_str()));
@@ -51,7 +51,7 @@ TEST_F(WindowsRules, AttributesAreExactlyWhatWasSet) {
 }
 
 TEST_F(WindowsRules, HiddenFileIsNotOverwrittenAsNormalFile) {
-  const std::string file = dir / "a.txt";
+  const std::string file = dir.File("a.txt");
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
   SetLastError(0);
   EXPECT_EQ(INVALID_HANDLE_VALUE,
@@ -60,7 +60,7 @@ TEST_F(WindowsRules, HiddenFileIsNotOverwrittenAsNormalFile) {
 }
 
 TEST_F(WindowsRules, TruncatingAndSettingTimesNeedWriteAccess) {
-  const std::string file = dir / "a.txt";
+  const std::string file = dir.File("a.txt");
   SetLastError(0);
   EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
@@ -75,7 +75,7 @@ TEST_F(WindowsRules, TruncatingAndSettingTimesNeedWriteAccess) {
 }
 
 TEST_F(WindowsRules, MoveCanChangeTheCaseOfAName) {
-  ASSERT_TRUE(MoveFileA((dir / "noext").c_str(), (dir / "NoExt").c_str()));
+  ASSERT_TRUE(MoveFileA((dir.File("noext")).c_str(), (dir.File("NoExt")).c_str()));
   EXPECT_EQ((Names{"NoExt"}), List("noext"));
 }
 

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/driver/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
-using testing_sandbox::TSandbox;
+using vextest::Sandbox;
 
 class DirTree : public ::testing::Test {
  protected:
@@ -20,7 +20,7 @@ class DirTree : public ::testing::Test {
     box.Write("C:\\t\\sub\\deep\\d.txt", "d");
     box.MakeDir("C:\\t\\empty");
   }
-  TSandbox box;
+  Sandbox box;
 };
 
 TEST_F(DirTree, PurgeWithoutRecurseKeepsSubdirectories) {
