@@ -7,20 +7,17 @@
 
 #include "archive/ArcHelpers.h"
 #include "archive/orxMain.h"
+#include "rtl/ByteOrder.h"
 #include "rtl/Exception.h"
+#include "rtl/WinPath.h"
 
 namespace {
 
 constexpr int32_t kDetectBufferSize = 32768;
 constexpr uint32_t kRarSignature = 0x21726152;  // "Rar!"
-constexpr char kSpanLabel[] = "PKBACK# ";
 
-uint32_t LoadUInt32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-uint16_t LoadUInt16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
+using rtl::LoadUInt16;
+using rtl::LoadUInt32;
 
 // The four bytes at an offset, or false when they cannot all be read.
 bool ReadUInt32At(TByteFile& archive, int32_t offset, uint32_t& value) {
@@ -66,7 +63,7 @@ class TDataModule {
 }  // namespace
 
 bool TorxMain::LabelHasSpanMarker() {
-  return fDiskManager->VolumeLabel().find(kSpanLabel) != std::string::npos;
+  return TDiskManager::IsSpannedDiskLabel(fDiskManager->VolumeLabel());
 }
 
 TArcType TorxMain::IdentifySignature(int32_t mode, uint32_t d, int32_t& dataStart) {
@@ -133,7 +130,7 @@ void TorxMain::DetectArcType() {
   }
   fArchiveDate = kUnknownArchiveDate;
   if (IsRecognised(fArcType)) {
-    const std::string name = archive::ExtractFileName(fArchiveFile);
+    const std::string name = rtl::ExtractFileName(fArchiveFile);
     const size_t dot = name.rfind('.');
     if (fArcType == atZip && dot != std::string::npos && archive::AsciiUpperCase(name.substr(dot)) == ".JAR")
       fArcType = atJar;

@@ -5,59 +5,24 @@
 #include <cmath>
 
 #include "archive/MessageTable.h"
+#include "rtl/FileSystem.h"
+#include "rtl/WinPath.h"
 
 namespace archive {
-namespace {
-
-// Index of the last byte of `text` that is one of `delimiters` and stands as
-// a character of its own (not the second byte of a double-byte character);
-// npos when there is none.
-size_t LastDelimiter(const std::string& text, const char* delimiters) {
-  // Single-byte code pages have no lead bytes, so this costs nothing there.
-  size_t found = std::string::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<BYTE>(text[i]);
-    if (IsDBCSLeadByte(byte) && i + 1 < text.size()) {
-      ++i;
-      continue;
-    }
-    for (const char* d = delimiters; *d; ++d)
-      if (text[i] == *d) found = i;
-  }
-  return found;
-}
-
-// The last character of the path is a backslash of its own.
-bool EndsWithBackslash(const std::string& path) {
-  return !path.empty() && LastDelimiter(path, "\\") == path.size() - 1;
-}
-
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-}  // namespace
-
-std::string AddBackslash(const std::string& path) {
-  if (path.empty() || path.back() == '\\') return path;
-  return path + '\\';
-}
-
 std::string SlashToBackslash(std::string text) {
   for (char& c : text)
     if (c == '/') c = '\\';
   return text;
 }
 
-bool DirExistsOrEmpty(const std::string& path) { return path.empty() || IsDirectory(path); }
+bool DirExistsOrEmpty(const std::string& path) { return path.empty() || rtl::IsDirectory(path); }
 
 void CreateDirectoryChain(const std::string& path) {
   if (path.empty()) RaiseMessage(E_UNABLETOCREATEDIR);
   std::string dir = path;
-  if (EndsWithBackslash(dir)) dir.pop_back();
-  if (dir.size() <= 2 || IsDirectory(dir)) return;
-  const std::string parent = ExtractFilePath(dir);
+  if (rtl::EndsWithBackslash(dir)) dir.pop_back();
+  if (dir.size() <= 2 || rtl::IsDirectory(dir)) return;
+  const std::string parent = rtl::ExtractFilePath(dir);
   // A relative name has no parent to make first.
   if (!parent.empty() && parent != dir) CreateDirectoryChain(parent);
   // A failure shows when the file inside it is created.
@@ -110,16 +75,6 @@ int32_t OctalToInt(const std::string& text) {
 int32_t ExtensionPos(const std::string& text) {
   const size_t dot = text.find('.');
   return static_cast<int32_t>(dot == std::string::npos ? text.size() : dot);
-}
-
-std::string ExtractFileName(const std::string& path) {
-  const size_t at = LastDelimiter(path, "\\:");
-  return at == std::string::npos ? path : path.substr(at + 1);
-}
-
-std::string ExtractFilePath(const std::string& path) {
-  const size_t at = LastDelimiter(path, "\\:");
-  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 
 std::string AsciiUpperCase(std::string text) {

@@ -1,4 +1,5 @@
-// Path and string helpers shared by the archive component's parts.
+// Path and string helpers shared by the archive component's parts; the
+// code-page-aware path rules themselves are rtl/WinPath.h's.
 #pragma once
 
 #include <cstdint>
@@ -6,8 +7,6 @@
 
 namespace archive {
 
-// Appends "\" unless the last byte already is one; "" stays "".
-std::string AddBackslash(const std::string& path);
 std::string SlashToBackslash(std::string text);
 // True for "" or for an existing directory.
 bool DirExistsOrEmpty(const std::string& path);
@@ -28,10 +27,6 @@ int32_t OctalToInt(const std::string& text);
 // Index of the first "." or the text length.
 int32_t ExtensionPos(const std::string& text);
 
-// The part after the last "\" or ":" of a path.
-std::string ExtractFileName(const std::string& path);
-// The part up to and including the last "\" or ":" of a path.
-std::string ExtractFilePath(const std::string& path);
 // Upper-cases a-z only.
 std::string AsciiUpperCase(std::string text);
 

@@ -6,9 +6,11 @@
 #include "archive/MessageTable.h"
 #include "rtl/Format.h"
 #include "rtl/Win32Error.h"
+#include "rtl/WinPath.h"
 
 namespace {
 
+// The label of every disk of a spanned archive, followed by the disk number.
 constexpr char kSpanLabel[] = "PKBACK# ";
 
 // Critical-error boxes of the system stay off while a drive is queried.
@@ -24,7 +26,7 @@ class TCriticalErrorsOff {
 std::string DefaultApplicationTitle() {
   char path[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string name = archive::ExtractFileName(std::string(path, length));
+  std::string name = rtl::ExtractFileName(std::string(path, length));
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
@@ -32,6 +34,10 @@ std::string DefaultApplicationTitle() {
 }  // namespace
 
 TDiskManager::TDiskManager(TComponent* owner) : TComponent(owner), ApplicationTitle(DefaultApplicationTitle()) {}
+
+bool TDiskManager::IsSpannedDiskLabel(const std::string& label) {
+  return label.find(kSpanLabel) != std::string::npos;
+}
 
 int32_t TDiskManager::VolumeNumberFromLabel(const std::string& label) {
   const size_t at = label.rfind(kSpanLabel);
@@ -60,7 +66,7 @@ bool TDiskManager::ReadVolumeInformation() {
   DWORD serial = 0;
   DWORD maxLength = 0;
   DWORD flags = 0;
-  const std::string root = archive::AddBackslash(drive_);
+  const std::string root = rtl::AddTrailingBackslash(drive_);
   BOOL ok;
   {
     TCriticalErrorsOff quiet;
@@ -94,7 +100,7 @@ bool TDiskManager::Refresh() {
     }
     // A drive letter that does not exist has no disk to insert: asking would
     // only repeat the box.
-    const UINT type = drive_.empty() ? DRIVE_NO_ROOT_DIR : GetDriveTypeA(archive::AddBackslash(drive_).c_str());
+    const UINT type = drive_.empty() ? DRIVE_NO_ROOT_DIR : GetDriveTypeA(rtl::AddTrailingBackslash(drive_).c_str());
     if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN || !AskRetry(drive_)) {
       driveType_ = static_cast<uint8_t>(type);
       diskPresent_ = false;
@@ -125,7 +131,7 @@ bool TDiskManager::WaitForDisk(const std::string& drive) {
 bool TDiskManager::GetDiskFree(const std::string& drive, TDiskFreeRecord& record) {
   if (driveType_ == DRIVE_REMOTE) return true;
   record = TDiskFreeRecord();
-  const std::string root = archive::AddBackslash(drive);
+  const std::string root = rtl::AddTrailingBackslash(drive);
   DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
   BOOL ok;
   {
@@ -146,7 +152,7 @@ bool TDiskManager::GetDiskFree(const std::string& drive, TDiskFreeRecord& record
 bool TDiskManager::AskRetry(const std::string& drive) {
   const DWORD error = GetLastError();
   // "%s<is not accessible.>\r\n\r\n%s" with the drive and the system's text.
-  const std::string text = archive::AddBackslash(archive::AsciiUpperCase(drive)) +
+  const std::string text = rtl::AddTrailingBackslash(archive::AsciiUpperCase(drive)) +
                            archive::MessageText(E_NOTACCESSIBLE) + "\r\n\r\n" + rtl::SystemErrorText(error);
   return MessageBoxA(nullptr, text.c_str(), ApplicationTitle.c_str(), MB_RETRYCANCEL | MB_ICONHAND) == IDRETRY;
 }

@@ -55,6 +55,8 @@ class TDiskManager : public TComponent {
   const TDiskFreeRecord& DiskFree() const { return diskFree_; }
   bool IsRemovable() const { return driveType_ == 2; }
 
+  // A spanned archive's disk: its label holds "PKBACK# ".
+  static bool IsSpannedDiskLabel(const std::string& label);
   // The number after the last "PKBACK# " of a label when it is all digits, else 0.
   static int32_t VolumeNumberFromLabel(const std::string& label);
   // The name of a drive type (or removable media type) 0..8; "" beyond.

@@ -1,11 +1,17 @@
 // Elapsed time in seconds from the system tick count; time spent while paused
-// (in the caller's event handlers) is not counted.
+// (in the caller's event handlers) is not counted. Pauses nest: a handler
+// that pauses again inside a paused stretch (an error reported during the
+// password search) counts that stretch once.
 #pragma once
 
 #include <cstdint>
 
 class TorxTimer {
  public:
+  using TTickSource = uint32_t (*)();
+  // The tick source is GetTickCount unless a test supplies its own clock.
+  explicit TorxTimer(TTickSource tick = nullptr);
+
   void Start();
   void Stop();
   void Pause();
@@ -13,8 +19,24 @@ class TorxTimer {
   float ElapsedTime() const { return elapsed_; }
 
  private:
+  TTickSource tick_;
+  bool running_ = false;
   uint32_t startTick_ = 0;
-  uint32_t stopTick_ = 0;
-  uint32_t pauseTick_ = 0;
+  uint32_t pausedMs_ = 0;  // paused time already over
+  int pauseDepth_ = 0;
+  uint32_t pauseTick_ = 0;  // when the outermost pause began
   float elapsed_ = 0.0f;
+};
+
+// Pauses a timer for one scope, so that the caller's handlers do not count as
+// working time, also when they throw.
+class TorxTimerPause {
+ public:
+  explicit TorxTimerPause(TorxTimer& timer) : timer_(timer) { timer_.Pause(); }
+  ~TorxTimerPause() { timer_.Resume(); }
+  TorxTimerPause(const TorxTimerPause&) = delete;
+  TorxTimerPause& operator=(const TorxTimerPause&) = delete;
+
+ private:
+  TorxTimer& timer_;
 };

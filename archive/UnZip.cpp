@@ -12,24 +12,13 @@
 #include "codec/DecoderState.h"
 #include "codec/ZipCrypto.h"
 #include "rtl/Exception.h"
+#include "rtl/FileSystem.h"
 #include "rtl/WinPath.h"
 
 namespace {
 
 constexpr uint16_t kEncryptedFlag = 0x0001;
 constexpr uint32_t kArchiveBitOnly = 0x20;
-
-// Time spent in the caller's handlers does not count as extraction time.
-class TimerPause {
- public:
-  explicit TimerPause(TorxTimer& timer) : timer_(timer) { timer_.Pause(); }
-  ~TimerPause() { timer_.Resume(); }
-  TimerPause(const TimerPause&) = delete;
-  TimerPause& operator=(const TimerPause&) = delete;
-
- private:
-  TorxTimer& timer_;
-};
 
 bool AcceptedArcType(TArcType type) {
   switch (type) {
@@ -167,7 +156,7 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
                  (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) {
     bool cancel = true;
     {
-      TimerPause pause(*fTimer);
+      TorxTimerPause pause(*fTimer);
       OnCorruptZipHeader(this, fHeaderFlags, cancel);
     }
     if (cancel) return;
@@ -184,7 +173,7 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
   const bool selectAll = unzip::SelectsAll(fFileSpec);
   for (int32_t pass = 0; pass < passes; ++pass) {
     {
-      TimerPause pause(*fTimer);
+      TorxTimerPause pause(*fTimer);
       // The header the walk just read tells whether its name is UTF-8.
       const auto select = [this, mode](const std::string& name) {
         const uint16_t flags = mode == wmCentralWalk ? fCentralHeader.GeneralPurpose : fLocalHeader.GeneralPurpose;
@@ -280,7 +269,7 @@ bool TUnZIP::PlaceableEntry(const std::string& storedName) {
 
 bool TUnZIP::ConfirmEntry(std::string& name, bool& exists, rtl::TDateTime fileDate) {
   (void)name;
-  TimerPause pause(*fTimer);
+  TorxTimerPause pause(*fTimer);
   if (OnProgress) {
     fProgressByFile = 0;
     ProcessMessages();
@@ -313,12 +302,11 @@ bool TUnZIP::ConfirmEntry(std::string& name, bool& exists, rtl::TDateTime fileDa
 }
 
 bool TUnZIP::TargetFileExists() const {
-  const DWORD attributes = GetFileAttributesA(fTargetPath.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return rtl::IsFile(fTargetPath);
 }
 
 bool TUnZIP::SearchPassword(TByteFile& archive) {
-  TimerPause pause(*fTimer);
+  TorxTimerPause pause(*fTimer);
   uint8_t bytes[codec::kEncryptionHeaderSize] = {};
   const int32_t count = ReadProc(archive, bytes, codec::kEncryptionHeaderSize, false, ckNone);
   TEncryptionHeader header(bytes, count, fLocalHeader);
@@ -352,7 +340,7 @@ bool TUnZIP::SearchPassword(TByteFile& archive) {
 void TUnZIP::ReportCrcVerdict(const TEntryInfo& entry, const std::string& storedName, bool ok, bool decoded) {
   const bool crcPass = decoded && (RunningCrc() ^ 0xFFFFFFFFu) == entry.CRC32;
   if (OnEnd) {
-    TimerPause pause(*fTimer);
+    TorxTimerPause pause(*fTimer);
     OnEnd(this, fTargetPath, crcPass);
   } else if (ok && decoded && !crcPass) {
     NotifyError(storedName, "", "0", E_CRCERROR);

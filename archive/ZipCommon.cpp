@@ -6,36 +6,16 @@
 #include "archive/MessageTable.h"
 #include "archive/UnZipSelection.h"
 #include "archive/UnZipTargetPath.h"
-
-namespace {
-
-// Pauses the elapsed-time timer while the caller's handlers run.
-class TTimerPause {
- public:
-  explicit TTimerPause(TorxTimer& timer) : timer_(timer) { timer_.Pause(); }
-  ~TTimerPause() { timer_.Resume(); }
-  TTimerPause(const TTimerPause&) = delete;
-  TTimerPause& operator=(const TTimerPause&) = delete;
-
- private:
-  TorxTimer& timer_;
-};
-
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-  return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : std::string();
-}
-
-}  // namespace
+#include "rtl/FileSystem.h"
+#include "rtl/WinPath.h"
 
 TZipCommon::TZipCommon(TComponent* owner) : TReadWriteObj(owner) { fCancel = 0; }
 
 void TZipCommon::SetExtractDir(const std::string& value) {
   if (value.empty())
-    fExtractDir = archive::ExtractFilePath(fArchiveFile);
+    fExtractDir = rtl::ExtractFilePath(fArchiveFile);
   else
-    fExtractDir = archive::AddBackslash(archive::SlashToBackslash(value));
+    fExtractDir = rtl::AddTrailingBackslash(archive::SlashToBackslash(value));
 }
 
 void TZipCommon::SetFileSpec(std::vector<std::string>& list) {
@@ -50,15 +30,15 @@ void TZipCommon::BuildTargetPath(const std::string& storedName) {
   }
   const std::string name = NormalizeEntryName(storedName);
   if (fExtractDir.empty()) SetExtractDir(std::string());
-  if (fExtractDir.empty()) SetExtractDir(CurrentDirectory());
+  if (fExtractDir.empty()) SetExtractDir(rtl::CurrentDirectory());
   fTargetPath = unzip::ComposeTargetPath(name, fExtractDir, UseStoredDirs);
 }
 
 std::string TZipCommon::MakeVolumeName(const std::string& name, int32_t n) {
   if (n < 0) return std::string();
-  const std::string fileName = archive::ExtractFileName(name);
+  const std::string fileName = rtl::ExtractFileName(name);
   const std::string stem =
-      archive::ExtractFilePath(name) + fileName.substr(0, static_cast<size_t>(archive::ExtensionPos(fileName)));
+      rtl::ExtractFilePath(name) + fileName.substr(0, static_cast<size_t>(archive::ExtensionPos(fileName)));
   const std::string number = std::to_string(n);
   if (n <= 9) return stem + "." + fVolumeLetter + "0" + number;
   if (fVolumeCount >= 100) return stem + "." + number;
@@ -72,7 +52,7 @@ rtl::TDateTime TZipCommon::DosDateToDateTime(int32_t dosDateTime) {
 }
 
 bool TZipCommon::OpenTarget(TByteFile& output, const std::string& targetPath, const std::string&) {
-  archive::CreateDirectoryChain(archive::ExtractFilePath(targetPath));
+  archive::CreateDirectoryChain(rtl::ExtractFilePath(targetPath));
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (output.Rewrite(targetPath)) return true;
     const DWORD attributes = GetFileAttributesA(targetPath.c_str());
@@ -94,7 +74,7 @@ bool ActiveIsCancelled(const TorxMain& self) {
 void TZipCommon::RaiseError(const std::string& FN, const std::string& MsgEx, const std::string& VolumeID,
                             int32_t ECode) {
   {
-    TTimerPause pause(*fTimer);
+    TorxTimerPause pause(*fTimer);
     if (OnError && !ActiveIsCancelled(*this)) OnError(this, FN, MsgEx, VolumeID, ECode);
   }
   archive::RaiseMessage(ECode);
@@ -102,8 +82,8 @@ void TZipCommon::RaiseError(const std::string& FN, const std::string& MsgEx, con
 
 void TZipCommon::NotifyError(const std::string& FN, const std::string& MsgEx, const std::string& VolumeID,
                              int32_t ECode) {
-  TTimerPause pause(*fTimer);
-  if (OnError && !ActiveIsCancelled(*this)) OnError(this, archive::ExtractFileName(FN), MsgEx, VolumeID, ECode);
+  TorxTimerPause pause(*fTimer);
+  if (OnError && !ActiveIsCancelled(*this)) OnError(this, rtl::ExtractFileName(FN), MsgEx, VolumeID, ECode);
 }
 
 bool TZipCommon::MatchesFileSpec(const std::string& name, bool stripPaths) const {

@@ -7,14 +7,12 @@
 
 #include "archive/ArcHelpers.h"
 #include "archive/orxMain.h"
+#include "rtl/ByteOrder.h"
 #include "rtl/Exception.h"
 
 namespace {
 
-uint32_t LoadUInt32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
+using rtl::LoadUInt32;
 
 // Index of the first local header signature that lies wholly inside the
 // count bytes read, or -1.

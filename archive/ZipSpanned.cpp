@@ -8,30 +8,19 @@
 #include "archive/ArcHelpers.h"
 #include "archive/MessageTable.h"
 #include "archive/ZipCommon.h"
-
-namespace {
-
-constexpr char kSpanLabel[] = "PKBACK# ";
-
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
+#include "rtl/FileSystem.h"
 
 bool TZipCommon::Ask(const TOnGetZipDisk& event) {
   bool cancel = true;
-  fTimer->Pause();
+  TorxTimerPause pause(*fTimer);
   event(this, cancel);
-  fTimer->Resume();
   return !cancel;
 }
 
 int32_t TZipCommon::PrepareSpannedArchive(TByteFile& archive) {
   if (fEndOfCentralDir.SignatureAtt == END_OF_CENTRAL_DIR_SIGNATURE) {
     CheckArchiveDrive();
-    if (!fDiskManager->IsRemovable() || !FileExists(fArchiveFile) || !GetFirstDisk(archive)) return 0;
+    if (!fDiskManager->IsRemovable() || !rtl::IsFile(fArchiveFile) || !GetFirstDisk(archive)) return 0;
   } else if (!PrepareSpannedVolume(archive)) {
     return 0;
   }
@@ -55,7 +44,7 @@ bool TZipCommon::PrepareSpannedVolume(TByteFile& archive) {
     return true;
   }
   const std::string& label = fDiskManager->VolumeLabel();
-  if (label.find(kSpanLabel) == std::string::npos) return false;
+  if (!TDiskManager::IsSpannedDiskLabel(label)) return false;
   fCurrentVolume = TDiskManager::VolumeNumberFromLabel(label);
   fVolumeName = fCurrentVolume > 0 ? label : std::string();
   SetZipCmntBufSize(32000);
@@ -112,9 +101,8 @@ bool TZipCommon::OpenNextVolume(TByteFile& archive) {
     fCancel = 1;
     bool cancel = true;
     if (OnGetZipNextDisk) {
-      fTimer->Pause();
+      TorxTimerPause pause(*fTimer);
       OnGetZipNextDisk(this, std::to_string(wanted), cancel);
-      fTimer->Resume();
     }
     fCancel = cancel ? 1 : 0;
     if (cancel) return false;

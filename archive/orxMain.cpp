@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "archive/ArcHelpers.h"
+#include "rtl/FileSystem.h"
+#include "rtl/WinPath.h"
 
 TorxMain* TorxMain::ActiveComponent = nullptr;
 
@@ -63,17 +65,11 @@ std::string ExtractFileDrive(const std::string& path) {
   return std::string();
 }
 
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-  return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : std::string();
-}
-
 }  // namespace
 
 void TorxMain::CheckArchiveDrive() {
   const bool named = fArchiveFile.find("\\\\") != std::string::npos || fArchiveFile.find(':', 1) != std::string::npos;
-  fDiskManager->SetDrive(ExtractFileDrive(named ? fArchiveFile : CurrentDirectory()));
+  fDiskManager->SetDrive(ExtractFileDrive(named ? fArchiveFile : rtl::CurrentDirectory()));
 }
 
 void TorxMain::DeriveVolumeNaming() {
@@ -93,7 +89,7 @@ void TorxMain::DeriveVolumeNaming() {
     default:
       return;
   }
-  const std::string name = archive::ExtractFileName(fArchiveFile);
+  const std::string name = rtl::ExtractFileName(fArchiveFile);
   const size_t dot = name.rfind('.');
   const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
   size_t digitsFrom = extension.size();

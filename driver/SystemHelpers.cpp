@@ -115,19 +115,9 @@ std::string CreateTempName(const std::string& BaseDir, const std::string& Ext, c
                            rtl::Format("%2.2d%2.2d%2.2d%2.2d_%5.5d", now.wMonth, now.wDay, now.wHour, now.wMinute,
                                        now.wSecond * now.wMilliseconds);
   std::string candidate = stem;
-  for (int counter = 0; GetFileAttributesA((candidate + Ext).c_str()) != INVALID_FILE_ATTRIBUTES; ++counter)
+  for (int counter = 0; rtl::PathExists(candidate + Ext); ++counter)
     candidate = rtl::Format("%s_%3.3d", stem.c_str(), counter);
   return candidate + Ext;
-}
-
-bool IsFile(const std::string& Path) {
-  const DWORD attributes = GetFileAttributesA(Path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool IsDirectory(const std::string& Path) {
-  const DWORD attributes = GetFileAttributesA(Path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool ForceDirectoryPath(const std::string& Dir) {

@@ -1,6 +1,6 @@
 // Small system helpers of the update run: registry strings, temporary names,
-// attribute tests, directory creation, starting a program and waiting for it.
-// Path forms, worded Win32 errors and tree deletion are shared with the table
+// directory creation, starting a program and waiting for it.
+// Path forms, file probes, worded Win32 errors and tree deletion are shared with the table
 // storage and live in rtl/; they are offered here under the run's names too.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include "rtl/DirTree.h"
 #include "rtl/Exception.h"
+#include "rtl/FileSystem.h"
 #include "rtl/Win32Error.h"
 #include "rtl/WinPath.h"
 
@@ -21,6 +22,8 @@ namespace driver {
 using rtl::AddTrailingBackslash;
 using rtl::CheckWin32;
 using rtl::DeleteDirectoryTree;
+using rtl::IsDirectory;
+using rtl::IsFile;
 using rtl::JoinPath;
 using rtl::PurgeDirectory;
 using rtl::RaiseLastWin32;
@@ -42,9 +45,6 @@ std::string GetTempDirectory();
 // A name under BaseDir (or the temporary directory) that names nothing yet:
 // Prefix + MMDDhhmm_NNNNN, with _000, _001, ... when taken, then Ext.
 std::string CreateTempName(const std::string& BaseDir, const std::string& Ext, const std::string& Prefix);
-
-bool IsFile(const std::string& Path);
-bool IsDirectory(const std::string& Path);
 
 // Creates Dir and its missing parents. Raises ECreateDirError for an empty Dir;
 // every other failure is the false result.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 
+#include "rtl/ByteOrder.h"
 #include "rtl/Crc32.h"
 #include "rtl/Assert.h"
 #include "rtl/Format.h"
@@ -25,22 +26,10 @@ constexpr uint32_t kMaxFieldCount = 65536;
 constexpr uint32_t kLongHeaderFieldCount = 2000;
 constexpr uint32_t kTrailerWindow = 4096;
 
-uint16_t LoadUInt16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-
-uint32_t LoadUInt32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-void StoreUInt16(uint8_t* bytes, uint32_t value) {
-  bytes[0] = static_cast<uint8_t>(value);
-  bytes[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void StoreUInt32(uint8_t* bytes, uint32_t value) {
-  StoreUInt16(bytes, value);
-  StoreUInt16(bytes + 2, value >> 16);
-}
+using rtl::LoadUInt16;
+using rtl::LoadUInt32;
+using rtl::StoreUInt16;
+using rtl::StoreUInt32;
 
 std::string UpperAscii(std::string text) {
   for (char& c : text) {

@@ -6,6 +6,7 @@
 
 #include "VEXLIB/DB/FieldText.h"
 #include "rtl/Assert.h"
+#include "rtl/ByteOrder.h"
 #include "rtl/Format.h"
 #include "rtl/Gbk.h"
 
@@ -19,10 +20,7 @@ namespace {
 
 constexpr int32_t kDayZeroNumber = 2415019;  // the date-time field's 1899-12-30
 
-int32_t LoadInt32(const uint8_t* bytes) {
-  return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                              static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
-}
+int32_t LoadInt32(const uint8_t* bytes) { return static_cast<int32_t>(rtl::LoadUInt32(bytes)); }
 
 int64_t LoadInt64(const uint8_t* bytes) {
   return static_cast<int64_t>(static_cast<uint32_t>(LoadInt32(bytes)) |

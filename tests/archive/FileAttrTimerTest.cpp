@@ -103,3 +103,42 @@ TEST(TorxTimer, StartStopMeasuresAndStopsOnce) {
   timer.Stop();  // not running any more
   EXPECT_EQ(timer.ElapsedTime(), first);
 }
+
+namespace {
+
+uint32_t gTick = 0;
+uint32_t FakeTick() { return gTick; }
+
+// Moves the fake clock, then calls one timer step.
+void At(uint32_t tick, TorxTimer& timer, void (TorxTimer::*step)()) {
+  gTick = tick;
+  (timer.*step)();
+}
+
+}  // namespace
+
+// The password search pauses the timer and an error reported inside it pauses
+// again: the handlers' time counts once and the elapsed time never exceeds
+// the wall time (it used to wrap to 4294966 s).
+TEST(TorxTimer, NestedPausesCountOnce) {
+  TorxTimer timer(FakeTick);
+  At(1000, timer, &TorxTimer::Start);
+  At(1200, timer, &TorxTimer::Pause);
+  At(1300, timer, &TorxTimer::Pause);
+  At(2300, timer, &TorxTimer::Resume);
+  At(2400, timer, &TorxTimer::Resume);
+  At(2500, timer, &TorxTimer::Stop);
+  EXPECT_FLOAT_EQ(timer.ElapsedTime(), 0.3f);  // 1000..1200 and 2400..2500
+}
+
+// Stopped inside a pause, across the tick count's wrap: the open pause does
+// not count and the difference is taken modulo 2^32.
+TEST(TorxTimer, StopInsideAPauseAcrossTheTickWrap) {
+  TorxTimer timer(FakeTick);
+  At(0xFFFFFF00u, timer, &TorxTimer::Start);
+  At(0x00000100u, timer, &TorxTimer::Pause);
+  At(0x00000900u, timer, &TorxTimer::Stop);
+  EXPECT_FLOAT_EQ(timer.ElapsedTime(), 0.512f);
+  At(0x00000A00u, timer, &TorxTimer::Resume);  // no longer running: no effect
+  EXPECT_FLOAT_EQ(timer.ElapsedTime(), 0.512f);
+}

@@ -49,6 +49,9 @@ TEST(ZipCommonOptions, ExtractDirAndFileSpecSetters) {
   EXPECT_EQ(component.ExtractDir(), "D:\\out\\sub\\");
   component.SetExtractDir("D:\\out\\");
   EXPECT_EQ(component.ExtractDir(), "D:\\out\\");
+  // A last character whose second byte is 0x5C ("乗" in GBK) still gets its backslash.
+  component.SetExtractDir("D:\\\x81\x5C");
+  EXPECT_EQ(component.ExtractDir(), "D:\\\x81\x5C\\");
   component.SetExtractDir("");  // no archive: nothing to take it from
   EXPECT_EQ(component.ExtractDir(), "");
 
