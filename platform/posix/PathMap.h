@@ -60,7 +60,7 @@ std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path)
 // Windows compares names without regard to case. For UTF-8 names (as on
 // disk) folding the letters A-Z is enough: no byte of a multi-byte UTF-8
 // character is a letter. GBK names need SameAnsiName (AnsiCase.h).
-bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b);
+std::string FoldUtf8Case(std::string_view name);
 
 // The error Windows gives for a missing file: 3 when its directory is
 // missing too, else 2.

@@ -40,6 +40,26 @@ bool Hold(int fd, Marker marker) {
   return fcntl(fd, F_OFD_SETLK, &range) == 0;
 }
 
+// What a handle does and what it shares.
+struct Intent {
+  Intent(DWORD access, DWORD shareMode)
+      : reads((access & (GENERIC_READ | GENERIC_ALL)) != 0),
+        writes((access & (GENERIC_WRITE | GENERIC_ALL)) != 0),
+        sharesRead((shareMode & FILE_SHARE_READ) != 0),
+        sharesWrite((shareMode & FILE_SHARE_WRITE) != 0),
+        sharesDelete((shareMode & FILE_SHARE_DELETE) != 0) {}
+  bool reads, writes, sharesRead, sharesWrite, sharesDelete;
+};
+
+// A descriptor that cannot hold read locks (write-only) takes no part.
+void Hold(int fd, const Intent& intent) {
+  if (intent.reads) Hold(fd, kReads);
+  if (intent.writes) Hold(fd, kWrites);
+  if (!intent.sharesRead) Hold(fd, kDeniesRead);
+  if (!intent.sharesWrite) Hold(fd, kDeniesWrite);
+  if (!intent.sharesDelete) Hold(fd, kDeniesDelete);
+}
+
 // Serialises test-and-take between processes (flock is separate from the
 // record locks and works on descriptors of any access).
 class OpenGuard {
@@ -59,30 +79,26 @@ class OpenGuard {
 }  // namespace
 
 bool AcquireShareMarkers(int fd, DWORD access, DWORD shareMode) {
-  const bool reads = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
-  const bool writes = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
-  const bool sharesRead = (shareMode & FILE_SHARE_READ) != 0;
-  const bool sharesWrite = (shareMode & FILE_SHARE_WRITE) != 0;
-  const bool sharesDelete = (shareMode & FILE_SHARE_DELETE) != 0;
+  const Intent intent(access, shareMode);
   // Opens for neither reading nor writing (attribute queries) take no part.
-  if (!reads && !writes) return true;
+  if (!intent.reads && !intent.writes) return true;
 
   OpenGuard guard(fd);
-  const bool conflict = (reads && IsHeldByOthers(fd, kDeniesRead)) ||
-                        (writes && IsHeldByOthers(fd, kDeniesWrite)) ||
-                        (!sharesRead && IsHeldByOthers(fd, kReads)) ||
-                        (!sharesWrite && IsHeldByOthers(fd, kWrites));
+  const bool conflict = (intent.reads && IsHeldByOthers(fd, kDeniesRead)) ||
+                        (intent.writes && IsHeldByOthers(fd, kDeniesWrite)) ||
+                        (!intent.sharesRead && IsHeldByOthers(fd, kReads)) ||
+                        (!intent.sharesWrite && IsHeldByOthers(fd, kWrites));
   if (conflict) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return false;
   }
-  // A descriptor that cannot hold read locks (write-only) takes no part.
-  if (reads) Hold(fd, kReads);
-  if (writes) Hold(fd, kWrites);
-  if (!sharesRead) Hold(fd, kDeniesRead);
-  if (!sharesWrite) Hold(fd, kDeniesWrite);
-  if (!sharesDelete) Hold(fd, kDeniesDelete);
+  Hold(fd, intent);
   return true;
+}
+
+void HoldShareMarkers(int fd, DWORD access, DWORD shareMode) {
+  const Intent intent(access, shareMode);
+  if (intent.reads || intent.writes) Hold(fd, intent);
 }
 
 bool DeleteIsRefused(int fd) { return IsHeldByOthers(fd, kDeniesDelete); }

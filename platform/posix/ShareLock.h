@@ -13,6 +13,10 @@ namespace vexplat::detail {
 // conflicts. The markers go away with the last descriptor of this open.
 bool AcquireShareMarkers(int fd, DWORD access, DWORD shareMode);
 
+// Takes the markers without testing: for a file this open has just created,
+// which no other handle can have refused to share.
+void HoldShareMarkers(int fd, DWORD access, DWORD shareMode);
+
 // Whether some handle on the open file `fd` refuses to share deletion
 // (a delete or rename of the file then fails with ERROR_SHARING_VIOLATION).
 bool DeleteIsRefused(int fd);

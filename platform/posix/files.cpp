@@ -73,7 +73,7 @@ class FileOpener {
         close(fd);
         return FailHandle(vexplat::detail::Win32ErrorFromErrno(error));
       }
-      if (disposition_ == CREATE_ALWAYS) ApplyNewFileAttributes(fd);
+      if (disposition_ == CREATE_ALWAYS) ApplyNewFileAttributes(fd, false);
     } else if (HasWriteAccess(access_)) {
       vexplat::detail::MarkArchived(fd);
     }
@@ -87,8 +87,8 @@ class FileOpener {
     const int fd = open(path_.c_str(), DescriptorFlags() | O_CREAT | O_EXCL, 0666);
     if (fd < 0) return FailHandle(ErrorOfOpen(errno));
     // Nobody else can hold the new file yet; the markers guard later opens.
-    vexplat::detail::AcquireShareMarkers(fd, access_, shareMode_);
-    ApplyNewFileAttributes(fd);
+    vexplat::detail::HoldShareMarkers(fd, access_, shareMode_);
+    ApplyNewFileAttributes(fd, true);
     SetLastError(ERROR_SUCCESS);
     return Wrap(fd);
   }
@@ -125,9 +125,10 @@ class FileOpener {
     return (existing & ~(flags_ & guarded)) != 0;
   }
 
-  void ApplyNewFileAttributes(int fd) const {
+  // A file just created has no stored attributes to replace.
+  void ApplyNewFileAttributes(int fd, bool created) const {
     const DWORD requested = flags_ & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    if (requested != 0 || vexplat::detail::StoredDosAttributes(fd)) {
+    if (requested != 0 || (!created && vexplat::detail::StoredDosAttributes(fd))) {
       vexplat::detail::StoreDosAttributes(fd, requested | FILE_ATTRIBUTE_ARCHIVE);
     }
     struct stat info;

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -8,8 +7,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
+#include "CaseIndex.h"
 #include "ErrnoMap.h"
 #include "PathMap.h"
 #include "Recode.h"
@@ -92,17 +91,43 @@ bool StartsWith(const std::vector<std::string>& path, const std::vector<std::str
   return prefix.size() <= path.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
 }
 
-// The entry of `directory` whose name equals `name` but for case.
-std::optional<std::string> FindIgnoringCase(const std::string& directory, const std::string& name) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
-  if (!dir) return std::nullopt;
-  std::optional<std::string> best;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string candidate = entry->d_name;
-    // Several spellings may exist on POSIX; take the same one every time.
-    if (SameUtf8NameIgnoringCase(candidate, name) && (!best || candidate < *best)) best = candidate;
+bool Exists(const std::string& posixPath) {
+  struct stat info;
+  return lstat(posixPath.c_str(), &info) == 0;
+}
+
+std::string JoinPosix(std::string path, const std::vector<std::string>& names, size_t count) {
+  for (size_t i = 0; i < count; ++i) path += "/" + names[i];
+  return path;
+}
+
+// The names below `root` as spelt on disk: an existing entry in another
+// spelling stands for the name; below a missing one the rest stay as given.
+std::string MatchCase(const std::string& root, const std::vector<std::string>& names) {
+  // Most paths name what exists, or a new entry of an existing directory:
+  // one or two probes settle them.
+  const std::string spelt = JoinPosix(root, names, names.size());
+  if (names.empty() || Exists(spelt)) return spelt;
+  const std::string parent = JoinPosix(root, names, names.size() - 1);
+  const std::string directory = parent.empty() ? "/" : parent;
+  struct stat info;
+  if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return parent + "/" + FindIgnoringCase(directory, names.back(), &info).value_or(names.back());
   }
-  return best;
+  std::string posix = root;
+  bool parentExists = true;
+  for (const std::string& name : names) {
+    const std::string exact = posix + "/" + name;
+    if (parentExists && !Exists(exact)) {
+      if (const auto match = FindIgnoringCase(posix.empty() ? "/" : posix, name)) {
+        posix += "/" + *match;
+        continue;
+      }
+      parentExists = false;
+    }
+    posix = exact;
+  }
+  return posix;
 }
 
 std::optional<WindowsPath> CurrentWindowsPath() {
@@ -163,10 +188,12 @@ std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path)
   return {std::string(path.substr(0, cut)), std::string(path.substr(cut))};
 }
 
-bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+std::string FoldUtf8Case(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
 }
 
 std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcards) {
@@ -219,25 +246,17 @@ std::optional<std::string> ResolveParsed(const WindowsPath& path) {
     SetLastError(ERROR_NOT_READY);
     return std::nullopt;
   }
-  std::string posix = drive->root == "/" ? std::string() : drive->root;
-  bool parentExists = true;
+  std::vector<std::string> names;
   for (const std::string& component : path.components) {
-    const auto name = GbkToUtf8(component);
+    auto name = GbkToUtf8(component);
     if (!name) {
       SetLastError(ERROR_INVALID_NAME);
       return std::nullopt;
     }
-    const std::string exact = posix + "/" + *name;
-    struct stat info;
-    if (parentExists && lstat(exact.c_str(), &info) != 0) {
-      if (const auto match = FindIgnoringCase(posix.empty() ? "/" : posix, *name)) {
-        posix += "/" + *match;
-        continue;
-      }
-      parentExists = false;
-    }
-    posix = exact;
+    names.push_back(std::move(*name));
   }
+  const std::string root = drive->root == "/" ? std::string() : drive->root;
+  std::string posix = MatchCase(root, names);
   if (posix.empty()) return std::string("/");
   if (path.trailingSeparator) posix += '/';
   return posix;

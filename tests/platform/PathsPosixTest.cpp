@@ -118,6 +118,29 @@ TEST_F(MappedDrive, ExistingNamesAreFoundWithoutRegardToCase) {
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\PROG\\App.Exe"));
 }
 
+// Folders read once are kept; what others change in them since counts at once.
+TEST_F(MappedDrive, SpellingsChangedBehindTheProgramsBackAreFound) {
+  fs::create_directories(Root() + "/box");
+  fs::create_directory_symlink("box", Root() + "/alias");
+  EXPECT_EQ(Root() + "/box/Item.txt", ToPosixPath("C:\\box\\Item.txt"));
+  EXPECT_EQ(Root() + "/alias/Item.txt", ToPosixPath("C:\\alias\\Item.txt"));
+  vextest::WriteFile(Root() + "/box/ITEM.TXT", "x");
+  EXPECT_EQ(Root() + "/box/ITEM.TXT", ToPosixPath("C:\\box\\Item.txt"));
+  EXPECT_EQ(Root() + "/alias/ITEM.TXT", ToPosixPath("C:\\alias\\Item.txt"));
+  fs::rename(Root() + "/box/ITEM.TXT", Root() + "/box/item.TXT");
+  EXPECT_EQ(Root() + "/box/item.TXT", ToPosixPath("C:\\box\\Item.txt"));
+  vextest::WriteFile(Root() + "/box/ITEM.txt", "x");  // the smallest spelling wins
+  EXPECT_EQ(Root() + "/box/ITEM.txt", ToPosixPath("C:\\box\\Item.txt"));
+  fs::remove(Root() + "/box/ITEM.txt");
+  fs::remove(Root() + "/box/item.TXT");
+  EXPECT_EQ(Root() + "/box/Item.txt", ToPosixPath("C:\\box\\Item.txt"));
+  // Another folder put in the place of the one read is read anew.
+  fs::rename(Root() + "/box", Root() + "/old");
+  fs::create_directories(Root() + "/box");
+  vextest::WriteFile(Root() + "/box/iTem.txt", "y");
+  EXPECT_EQ(Root() + "/box/iTem.txt", ToPosixPath("C:\\box\\Item.txt"));
+}
+
 TEST_F(MappedDrive, GbkNamesAreUtf8OnDisk) {
   HANDLE file = Create("C:\\" + kChineseGbk);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
