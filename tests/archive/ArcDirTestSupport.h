@@ -65,10 +65,7 @@ class ScratchTest : public ::testing::Test {
     return made;
   }
 
-  // The system interpreter starts much faster than a version-manager shim.
-  static std::string Python() {
-    return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-  }
+  static std::string Python() { return vextest::Python3(); }
 
   static void WriteFile(const std::string& path, const std::string& content) { vextest::WriteFile(path, content); }
   static std::string ReadFile(const std::string& path) { return vextest::ReadFile(path); }

@@ -35,10 +35,7 @@ class VexpackTest : public ::testing::Test {
   int Vexpack(const std::string& stub, const std::string& package, const std::string& output) const {
     return Shell("'" + tool_.string() + "' --stub " + stub + " --package " + package + " -o " + output);
   }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  static std::string Read(const std::string& path) { return vextest::ReadFile(path); }
 
   vextest::Sandbox box_{vextest::Sandbox::kFolder};
   fs::path tool_, previous_;

@@ -49,13 +49,9 @@ class VexzipTest : public ::testing::Test {
     return outcome;
   }
 
-  // The system interpreter starts much faster than a version-manager shim.
-  static std::string Python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
+  static std::string Python() { return vextest::Python3(); }
 
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  static std::string Read(const fs::path& path) { return vextest::ReadFile(path); }
   void Write(const std::string& relative, const std::string& content) const {
     const fs::path path = scratch_ / relative;
     fs::create_directories(path.parent_path());

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "rtl/FileSystem.h"
 #include "tests/support/Scratch.h"
 
 namespace {
@@ -27,26 +28,10 @@ std::string FullPath(const std::string& path, std::string* filePart = nullptr) {
   return std::string(buffer, length);
 }
 
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH + 1] = {};
-  return std::string(buffer, GetCurrentDirectoryA(sizeof buffer, buffer));
-}
-
-std::set<std::string> Listing(const std::string& pattern) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do names.insert(data.cFileName);
-  while (FindNextFileA(search, &data));
-  FindClose(search);
-  return names;
-}
-
 // Restores the current directory a test changes.
 class CurrentDirectoryGuard {
  public:
-  CurrentDirectoryGuard() : saved_(CurrentDirectory()) {}
+  CurrentDirectoryGuard() : saved_(rtl::CurrentDirectory()) {}
   ~CurrentDirectoryGuard() { SetCurrentDirectoryA(saved_.c_str()); }
 
  private:
@@ -73,7 +58,7 @@ TEST(Paths, RelativePathsFollowTheCurrentDirectory) {
   ASSERT_TRUE(dir.ok());
   CurrentDirectoryGuard guard;
   ASSERT_TRUE(SetCurrentDirectoryA(dir.Path().c_str()));
-  EXPECT_TRUE(SameText(dir.Path(), CurrentDirectory())) << CurrentDirectory();
+  EXPECT_TRUE(SameText(dir.Path(), rtl::CurrentDirectory())) << rtl::CurrentDirectory();
   EXPECT_TRUE(SameText(dir.File("rel.txt"), FullPath("rel.txt")));
   ASSERT_TRUE(WriteWholeFile("rel.txt", "relative"));
   EXPECT_EQ("relative", ReadWholeFile(dir.File("rel.txt")));
@@ -94,7 +79,7 @@ TEST(Paths, NamesAreCaseInsensitive) {
   EXPECT_EQ("program", ReadWholeFile(dir.File("PROG\\app.exe")));
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.File("prog\\APP.EXE")).c_str()));
   ASSERT_TRUE(WriteWholeFile(dir.File("pRoG\\new.txt"), "n"));
-  EXPECT_EQ((std::set<std::string>{".", "..", "App.Exe", "new.txt"}), Listing(dir.File("Prog\\*.*")));
+  EXPECT_EQ((std::set<std::string>{".", "..", "App.Exe", "new.txt"}), vextest::FindNames(dir.File("Prog\\*.*")));
 }
 
 TEST(Paths, ChineseNamesRoundTrip) {
@@ -102,7 +87,7 @@ TEST(Paths, ChineseNamesRoundTrip) {
   ASSERT_TRUE(dir.ok());
   ASSERT_TRUE(WriteWholeFile(dir.File(kChineseName), "gbk"));
   EXPECT_EQ("gbk", ReadWholeFile(dir.File(kChineseName)));
-  EXPECT_EQ(std::set<std::string>{kChineseName}, Listing(dir.File("*.txt")));
+  EXPECT_EQ(std::set<std::string>{kChineseName}, vextest::FindNames(dir.File("*.txt")));
 }
 
 TEST(Paths, TrailByteBackslashKeepsTheLastCharacter) {
@@ -116,7 +101,7 @@ TEST(Paths, TrailByteBackslashKeepsTheLastCharacter) {
   EXPECT_EQ("in", ReadWholeFile(folder + "\\inside.txt"));
   const std::string file = dir.File("a" + kTrailBackslash2);
   ASSERT_TRUE(WriteWholeFile(file, "tail"));
-  EXPECT_EQ((std::set<std::string>{".", "..", kTrailBackslash, "a" + kTrailBackslash2}), Listing(dir.File("*")));
+  EXPECT_EQ((std::set<std::string>{".", "..", kTrailBackslash, "a" + kTrailBackslash2}), vextest::FindNames(dir.File("*")));
 
   std::string part;
   EXPECT_EQ(folder, FullPath(folder, &part));
