@@ -15,11 +15,6 @@ namespace {
 
 const std::string kTool = std::string(VEX_BINARY_DIR) + "/tools/vexdbf";
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class VexdbfTool : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,8 +28,8 @@ class VexdbfTool : public ::testing::Test {
   // Exit status of the tool with the arguments; its output in out/err.
   int Run(const std::string& arguments) {
     const int status = box.Run("'" + kTool + "' " + arguments + " >out.txt 2>err.txt");
-    out = FileBytes(box.Path("out.txt"));
-    err = FileBytes(box.Path("err.txt"));
+    out = vextest::ReadFile(box.Path("out.txt"));
+    err = vextest::ReadFile(box.Path("err.txt"));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
@@ -44,11 +39,11 @@ class VexdbfTool : public ::testing::Test {
 };
 
 TEST_F(VexdbfTool, CsvOfAShapelibTableLeavesItUnchanged) {
-  const std::string before = FileBytes(box.Path("t.dbf"));
+  const std::string before = vextest::ReadFile(box.Path("t.dbf"));
   EXPECT_EQ(Run("--csv 'C:\\t.dbf'"), 0);
   EXPECT_EQ(out, "Flag,Num,Deleted\nA1,1,*\nB2,-20,\n");
   EXPECT_EQ(err, "");
-  EXPECT_EQ(FileBytes(box.Path("t.dbf")), before);
+  EXPECT_EQ(vextest::ReadFile(box.Path("t.dbf")), before);
   EXPECT_EQ(Run("t.dbf"), 0);
   EXPECT_NE(out.find("Record 0 (deleted)\n  Flag: A1\n  Num: 1\n"), std::string::npos) << out;
   EXPECT_NE(out.find("  Num          N          7         2\n"), std::string::npos) << out;

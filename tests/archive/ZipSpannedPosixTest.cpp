@@ -205,7 +205,6 @@ TEST_F(ZipSpanned, ExtractionContinuesADeflatedEntryAcrossDisks) {
   EXPECT_EQ(unzip.Extract(), 1);
   EXPECT_TRUE(errors.empty()) << errors.front();
   EXPECT_EQ(asked, (std::vector<std::string>{"first", "next 2", "next 3"}));
-  std::ifstream out("out/report.txt", std::ios::binary);
-  const std::string extracted((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  const std::string extracted = ReadFile("out/report.txt");
   EXPECT_TRUE(extracted == text) << "extracted " << extracted.size() << " of " << text.size() << " bytes";
 }
