@@ -107,10 +107,15 @@ std::string GetTempDirectory() {
 }
 
 std::string CreateTempName(const std::string& BaseDir, const std::string& Ext, const std::string& Prefix) {
-  const std::string base =
-      AddTrailingBackslash(!BaseDir.empty() && IsDirectory(BaseDir) ? BaseDir : GetTempDirectory());
   SYSTEMTIME now{};
   GetLocalTime(&now);
+  return CreateTempName(BaseDir, Ext, Prefix, now);
+}
+
+std::string CreateTempName(const std::string& BaseDir, const std::string& Ext, const std::string& Prefix,
+                           const SYSTEMTIME& now) {
+  const std::string base =
+      AddTrailingBackslash(!BaseDir.empty() && IsDirectory(BaseDir) ? BaseDir : GetTempDirectory());
   const std::string stem = base + Prefix +
                            rtl::Format("%2.2d%2.2d%2.2d%2.2d_%5.5d", now.wMonth, now.wDay, now.wHour, now.wMinute,
                                        now.wSecond * now.wMilliseconds);

@@ -45,6 +45,9 @@ std::string GetTempDirectory();
 // A name under BaseDir (or the temporary directory) that names nothing yet:
 // Prefix + MMDDhhmm_NNNNN, with _000, _001, ... when taken, then Ext.
 std::string CreateTempName(const std::string& BaseDir, const std::string& Ext, const std::string& Prefix);
+// The same at a given local time.
+std::string CreateTempName(const std::string& BaseDir, const std::string& Ext, const std::string& Prefix,
+                           const SYSTEMTIME& Now);
 
 // Creates Dir and its missing parents. Raises ECreateDirError for an empty Dir;
 // every other failure is the false result.

@@ -75,22 +75,21 @@ TEST_F(SystemHelpers, TempNameBaseDir) {
 }
 
 TEST_F(SystemHelpers, TempNameCollisions) {
-  // The name comes from the clock; retry until two calls fall in one minute
-  // and second, so that the first candidate is known to be taken.
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    const std::string first = CreateTempName("", ".EXE", "");
-    box.Write(first, "taken");
-    const std::string stem = first.substr(0, first.size() - 4);
-    const std::string second = CreateTempName("", ".EXE", "");
-    if (second.rfind(stem, 0) != 0) continue;  // the clock moved on
-    EXPECT_EQ(second, stem + "_000.EXE");
-    box.MakeDir(second);  // a directory takes a name as well
-    const std::string third = CreateTempName("", ".EXE", "");
-    if (third.rfind(stem, 0) != 0) continue;
-    EXPECT_EQ(third, stem + "_001.EXE");
-    return;
-  }
-  FAIL() << "the clock never held still";
+  // A fixed clock: 12-08 16:40:15.007 gives the stem 12081640_00105.
+  SYSTEMTIME at{};
+  at.wMonth = 12;
+  at.wDay = 8;
+  at.wHour = 16;
+  at.wMinute = 40;
+  at.wSecond = 15;
+  at.wMilliseconds = 7;
+  const std::string first = CreateTempName("", ".EXE", "", at);
+  EXPECT_EQ(first, "C:\\Temp\\12081640_00105.EXE");
+  box.Write(first, "taken");
+  const std::string second = CreateTempName("", ".EXE", "", at);
+  EXPECT_EQ(second, "C:\\Temp\\12081640_00105_000.EXE");
+  box.MakeDir(second);  // a directory takes a name as well
+  EXPECT_EQ(CreateTempName("", ".EXE", "", at), "C:\\Temp\\12081640_00105_001.EXE");
 }
 
 // --- attributes -------------------------------------------------------------
