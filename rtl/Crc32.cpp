@@ -3,10 +3,19 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <vector>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define VEX_CRC32_CLMUL 1
 #include <immintrin.h>
+#endif
+
+// 32-bit Windows keeps the stack 4-byte aligned, and the vector paths spill
+// 16- and 64-byte registers: their entries realign it.
+#if defined(__i386__)
+#define VEX_CRC32_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define VEX_CRC32_ENTRY
 #endif
 
 namespace rtl {
@@ -124,7 +133,7 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t FinishFold(__m128i x0, __m128i
   return SliceBy16(SliceBy16(0, block, 16), p, length);
 }
 
-__attribute__((target("pclmul,sse4.1"))) uint32_t FoldClmul(uint32_t crc, const uint8_t* p, size_t length) {
+VEX_CRC32_ENTRY __attribute__((target("pclmul,sse4.1"))) uint32_t FoldClmul(uint32_t crc, const uint8_t* p, size_t length) {
   if (length < 64) return SliceBy16(crc, p, length);
   const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512.high), static_cast<long long>(kFold512.low));
   auto load = [](const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
@@ -164,7 +173,7 @@ VEX_AVX512_TARGET inline __m512i Fold4(__m512i a, __m512i k, __m512i b) {
 }
 
 // 256 bytes per step in four 512-bit registers of four blocks each.
-VEX_AVX512_TARGET uint32_t FoldVpclmul(uint32_t crc, const uint8_t* p, size_t length) {
+VEX_CRC32_ENTRY VEX_AVX512_TARGET uint32_t FoldVpclmul(uint32_t crc, const uint8_t* p, size_t length) {
   if (length < 256) return FoldClmul(crc, p, length);
   const __m512i k2048 = Broadcast(kFold2048);
   const __m512i k512 = Broadcast(kFold512);
@@ -201,18 +210,21 @@ VEX_AVX512_TARGET uint32_t FoldVpclmul(uint32_t crc, const uint8_t* p, size_t le
 #undef VEX_AVX512_TARGET
 #endif
 
-using CrcFunction = uint32_t (*)(uint32_t, const uint8_t*, size_t);
-
-CrcFunction ChooseCrcFunction() {
+std::vector<Crc32Path> RunnablePaths() {
+  std::vector<Crc32Path> paths = {{"slice-16", SliceBy16}};
 #ifdef VEX_CRC32_CLMUL
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx512f")) return FoldVpclmul;
-  if (__builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1")) return FoldClmul;
+  if (__builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1")) {
+    paths.push_back({"pclmul", FoldClmul});
+    if (__builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx512f")) {
+      paths.push_back({"vpclmul-avx512", FoldVpclmul});
+    }
+  }
 #endif
-  return SliceBy16;
+  return paths;
 }
 
-const CrcFunction kCrcFunction = ChooseCrcFunction();
+const Crc32Function kCrcFunction = RunnablePaths().back().update;
 
 }  // namespace
 
@@ -230,12 +242,10 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t length) {
   return kCrcFunction(crc, static_cast<const uint8_t*>(data), length);
 }
 
-uint32_t Crc32UpdatePortable(uint32_t crc, const void* data, size_t length) {
-  return SliceBy16(crc, static_cast<const uint8_t*>(data), length);
-}
-
 uint32_t Crc32UpdateBytewise(uint32_t crc, const void* data, size_t length) {
   return Bytewise(crc, static_cast<const uint8_t*>(data), length);
 }
+
+std::vector<Crc32Path> Crc32Paths() { return RunnablePaths(); }
 
 }  // namespace rtl

@@ -5,17 +5,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace rtl {
 
 extern const uint32_t kCrc32Table[256];
 
-// The fastest path the processor allows: carry-less multiplication on
-// x86-64 processors that have it, sixteen tables otherwise.
+// The fastest path the processor allows: carry-less multiplication on x86
+// processors (32- and 64-bit) that have it, sixteen tables otherwise.
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
 
-// The table paths alone, for tests and benchmarks.
-uint32_t Crc32UpdatePortable(uint32_t crc, const void* data, size_t length);
+// Every path this processor can run, the one Crc32Update takes last; for
+// tests and benchmarks.
+using Crc32Function = uint32_t (*)(uint32_t crc, const uint8_t* data, size_t length);
+struct Crc32Path {
+  const char* name;
+  Crc32Function update;
+};
+std::vector<Crc32Path> Crc32Paths();
+
+// One table, a byte at a time: the reference for tests.
 uint32_t Crc32UpdateBytewise(uint32_t crc, const void* data, size_t length);
 
 // The usual finished CRC-32 of a buffer (zlib's crc32(0, data, length)).
