@@ -18,9 +18,10 @@ constexpr int32_t kDictionaryCapacity = 8192;
 // hold the history a distance reaches back into, so matches never wrap. After
 // a full write-out `window` moves on by one window; only when the arena is used
 // up are the last 32 KB moved back to its start. The slack after the last
-// window takes the overshoot of the wide match copies.
+// window takes what Inflate's fast loop decodes past the window's end (one
+// step: two literals and a match) and the overshoot of its wide copies.
 constexpr int32_t kWindowArenaWindows = 4;
-constexpr int32_t kWindowSlack = 64;
+constexpr int32_t kWindowSlack = 320;
 constexpr size_t kWindowArenaSize =
     static_cast<size_t>(kWindowSize) * (1 + kWindowArenaWindows) + kWindowSlack;
 

@@ -196,15 +196,18 @@ bool Inflater::ReadCodeLengths(uint32_t total, uint8_t* lengths) {
 
 bool Inflater::DecodeCodes(const HuffmanTable& literals, const HuffmanTable& distances, int32_t invalidCodeMessage) {
   for (;;) {
-    if (state_.windowFill < kWindowSize - kFastWindowMargin && input_.BytesBuffered() >= kFastInputMargin) {
+    if (input_.BytesBuffered() >= kFastInputMargin) {
       uint8_t* out = state_.window + state_.windowFill;
-      const FastResult result = DecodeFast(input_.Cursor(), out, state_.window + (kWindowSize - kFastWindowMargin),
-                                           literals, distances);
+      const FastResult result =
+          DecodeFast(input_.Cursor(), out, state_.window + kWindowSize, literals, distances);
       state_.windowFill = static_cast<int32_t>(out - state_.window);
+      const bool full = state_.windowFill >= kWindowSize;
+      if (full) WriteOutFullWindow();
       if (result == FastResult::kEndOfBlock) return true;
       if (result == FastResult::kInvalidCode) Raise(invalidCodeMessage);
+      if (full) continue;
     }
-    // One code the careful way: near the window end or the input's end.
+    // One code the careful way, near the input's end.
     uint32_t entry = 0;
     uint32_t value = 0;
     if (!Decode(literals, invalidCodeMessage, entry, value)) return false;
@@ -277,7 +280,7 @@ void Inflater::CopyMatch(uint32_t distance, uint32_t length) {
 }
 
 void Inflater::WriteOutFullWindow() {
-  unpacker_.FlushWindow();
+  unpacker_.FlushFullWindow();
   // A cancel from the progress event: no further input is read.
   if (host_.Cancelled()) input_.Stop();
 }

@@ -13,18 +13,26 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
 
 inline uint64_t LowBits(uint64_t bits, uint32_t n) { return bits & ((uint64_t{1} << n) - 1); }
 
-// Copies a match the fast way: may write up to 15 bytes past out + length.
+// Copies a match the fast way: may write up to 39 bytes past out + length.
 [[gnu::always_inline]] inline uint8_t* CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
   uint8_t* const end = out + length;
   const uint8_t* src = out - distance;
   if (distance >= 8) {
-    // Each 8-byte step reads only bytes written before it.
-    do {
+    // Each 8-byte step reads only bytes written before it. Five steps cover
+    // most matches without a loop.
+    Copy8(out, src);
+    Copy8(out + 8, src + 8);
+    Copy8(out + 16, src + 16);
+    Copy8(out + 24, src + 24);
+    Copy8(out + 32, src + 32);
+    out += 40;
+    src += 40;
+    while (out < end) {
       Copy8(out, src);
       Copy8(out + 8, src + 8);
       out += 16;
       src += 16;
-    } while (out < end);
+    }
   } else if (distance == 1) {
     uint64_t pattern = uint64_t{*src} * 0x0101010101010101ull;
     do {
@@ -66,6 +74,7 @@ FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLim
   const uint32_t* const distTable = distances.entries.data();
   const uint64_t distMask = distances.Mask();
   FastResult result = FastResult::kNeedCarefulStep;
+  if (out >= outLimit || in > inLimit) return result;
 
   auto refill = [&] {
     uint64_t word;
@@ -74,66 +83,84 @@ FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLim
     in += (63 - count) >> 3;
     count |= 56;
   };
-  auto take = [&](uint32_t n) {
-    bits >>= n;
-    count -= n;
+  // Takes the bits of an entry (code and extra bits; the low byte).
+  auto take = [&](uint32_t entry) {
+    bits >>= static_cast<uint8_t>(entry);
+    count -= static_cast<uint8_t>(entry);
   };
-  // Looks a code up, following a sub-table pointer (whose first-level bits
-  // are then taken).
-  auto lookup = [&](const uint32_t* table, uint64_t mask) {
-    uint32_t entry = table[bits & mask];
-    if (entry & huff::kSubtable) {
-      take(huff::TotalBits(entry));
-      entry = table[huff::Value(entry) + LowBits(bits, huff::CodeBits(entry))];
-    }
-    return entry;
+  // The length or distance of an entry, from the bits before it was taken.
+  auto valueOf = [](uint32_t entry, uint64_t before) {
+    return huff::Value(entry) + static_cast<uint32_t>(LowBits(before, huff::TotalBits(entry)) >> huff::CodeBits(entry));
+  };
+  // Follows a sub-table pointer, taking the first level's bits.
+  auto follow = [&](const uint32_t* table, uint32_t entry) {
+    take(entry);
+    return table[huff::Value(entry) + LowBits(bits, huff::CodeBits(entry))];
   };
 
-  while (out < outLimit && in <= inLimit) {
-    // 56 bits hold a length code with its extra bits (20) and a distance
-    // code with its extra bits (28).
-    refill();
-    uint32_t entry = lookup(litTable, litMask);
+  // Each step starts with 56 bits or more and its first entry looked up:
+  // three literals take at most 45 bits, a length and a distance code with
+  // their extra bits 48.
+  refill();
+  uint32_t entry = litTable[bits & litMask];
+  do {
     if (entry & huff::kLiteral) {
-      take(huff::TotalBits(entry));
+      take(entry);
       *out++ = static_cast<uint8_t>(entry >> 16);
-      entry = lookup(litTable, litMask);
+      entry = litTable[bits & litMask];
       if (entry & huff::kLiteral) {
-        take(huff::TotalBits(entry));
+        take(entry);
         *out++ = static_cast<uint8_t>(entry >> 16);
-        // Two literals took at most 30 of the 56 bits: room for a third.
-        entry = lookup(litTable, litMask);
+        entry = litTable[bits & litMask];
         if (entry & huff::kLiteral) {
-          take(huff::TotalBits(entry));
+          take(entry);
           *out++ = static_cast<uint8_t>(entry >> 16);
+          refill();
+          entry = litTable[bits & litMask];
           continue;
         }
       }
       refill();
     }
-    if (entry & huff::kExceptional) {
-      if (huff::IsEndOfBlock(entry)) {
-        take(huff::TotalBits(entry));
-        result = FastResult::kEndOfBlock;
-      } else {
-        result = FastResult::kInvalidCode;
+    if (entry & (huff::kSubtable | huff::kExceptional)) [[unlikely]] {
+      if (entry & huff::kSubtable) entry = follow(litTable, entry);
+      if (entry & huff::kLiteral) {
+        take(entry);
+        *out++ = static_cast<uint8_t>(entry >> 16);
+        refill();
+        entry = litTable[bits & litMask];
+        continue;
       }
-      break;
+      if (entry & huff::kExceptional) {
+        if (huff::IsEndOfBlock(entry)) {
+          take(entry);
+          result = FastResult::kEndOfBlock;
+        } else {
+          result = FastResult::kInvalidCode;
+        }
+        break;
+      }
     }
-    const uint32_t length =
-        huff::Value(entry) + static_cast<uint32_t>(LowBits(bits, huff::TotalBits(entry)) >> huff::CodeBits(entry));
-    take(huff::TotalBits(entry));
+    uint64_t before = bits;
+    take(entry);
+    const uint32_t length = valueOf(entry, before);
 
-    entry = lookup(distTable, distMask);
-    if (entry & huff::kExceptional) {
-      result = FastResult::kInvalidCode;
-      break;
+    entry = distTable[bits & distMask];
+    if (entry & (huff::kSubtable | huff::kExceptional)) [[unlikely]] {
+      if (entry & huff::kSubtable) entry = follow(distTable, entry);
+      if (entry & huff::kExceptional) {
+        result = FastResult::kInvalidCode;
+        break;
+      }
     }
-    const uint32_t distance =
-        huff::Value(entry) + static_cast<uint32_t>(LowBits(bits, huff::TotalBits(entry)) >> huff::CodeBits(entry));
-    take(huff::TotalBits(entry));
+    before = bits;
+    take(entry);
+    const uint32_t distance = valueOf(entry, before);
+    // The next entry is looked up while the match is copied.
+    refill();
+    entry = litTable[bits & litMask];
     out = CopyMatch(out, distance, length);
-  }
+  } while (out < outLimit && in <= inLimit);
 
   cursor.bits = bits;
   cursor.count = count;

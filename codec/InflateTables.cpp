@@ -90,12 +90,17 @@ void HuffmanTable::MakeEmpty() {
 
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
                                      uint32_t lookupBits, HuffmanTable& table) {
-  uint32_t lengthCount[kMaxCodeBits + 1] = {};
+  // Four tallies in turn: in one, a run of equal lengths would make each
+  // increment wait for the one before.
+  uint32_t tally[4][kMaxCodeBits + 1] = {};
   for (uint32_t s = 0; s < count; ++s) {
     VEX_ASSERT("Inflate", lengths[s] <= kMaxCodeBits);
-    ++lengthCount[lengths[s]];
+    ++tally[s & 3][lengths[s]];
   }
-  lengthCount[0] = 0;
+  uint32_t lengthCount[kMaxCodeBits + 1] = {};
+  for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
+    lengthCount[bits] = tally[0][bits] + tally[1][bits] + tally[2][bits] + tally[3][bits];
+  }
 
   uint32_t minBits = 0;
   uint32_t maxBits = 0;

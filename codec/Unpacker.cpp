@@ -61,9 +61,14 @@ void Unpacker::WriteWindow(int32_t count) {
 }
 
 void Unpacker::FlushWindow() {
-  const int32_t count = state_.windowFill;
-  if (count <= 0) return;
-  WriteWindow(count);
+  while (state_.windowFill >= kWindowSize) FlushFullWindow();
+  if (state_.windowFill <= 0) return;
+  WriteWindow(state_.windowFill);
+  RetireWindow();
+}
+
+void Unpacker::FlushFullWindow() {
+  WriteWindow(kWindowSize);
   RetireWindow();
 }
 
@@ -72,18 +77,21 @@ void Unpacker::RetireWindow() {
   if (count <= 0) return;
   uint8_t* const arenaEnd = state_.windowArena + kWindowArenaSize;
   if (count >= kWindowSize) {
-    // A full window is the whole history: move on instead of copying.
+    // A full window is the whole history: move on instead of copying. What
+    // was decoded past its end is already where the next window starts.
+    const int32_t beyond = count - kWindowSize;
     state_.window += kWindowSize;
     if (state_.window + kWindowSize + kWindowSlack > arenaEnd) {
-      std::memcpy(state_.windowArena, state_.window - kWindowSize, kWindowSize);
+      std::memcpy(state_.windowArena, state_.window - kWindowSize, static_cast<size_t>(kWindowSize + beyond));
       state_.window = state_.windowArena + kWindowSize;
     }
-  } else {
-    // A partial window (the end of an entry) overlays the oldest history at
-    // the same offsets, so the next entry starts at offset 0 of a 32 KB ring
-    // whatever was written before.
-    std::memcpy(state_.window - kWindowSize, state_.window, static_cast<size_t>(count));
+    state_.windowFill = beyond;
+    return;
   }
+  // A partial window (the end of an entry) overlays the oldest history at
+  // the same offsets, so the next entry starts at offset 0 of a 32 KB ring
+  // whatever was written before.
+  std::memcpy(state_.window - kWindowSize, state_.window, static_cast<size_t>(count));
   state_.windowFill = 0;
 }
 

@@ -27,11 +27,16 @@ class Unpacker {
   // Writes the pending bytes of the window out (with the running CRC and
   // progress) and starts a new window behind them.
   void FlushWindow();
+  // Writes the first 32 KB of a window that holds at least that much; the
+  // bytes past them begin the next window. Write-outs stay 32 KB each.
+  void FlushFullWindow();
   // Writes `count` bytes of the window out (from its start) without touching
   // the fill.
   void WriteWindow(int32_t count);
   // Drops the pending bytes unwritten; they stay history, as written ones do.
-  void DiscardWindow() { RetireWindow(); }
+  void DiscardWindow() {
+    while (state_.windowFill > 0) RetireWindow();
+  }
   void ResetDictionary();
 
   DecoderState& State() { return state_; }
