@@ -5,14 +5,29 @@
 namespace driver {
 namespace {
 
-// Every entry, overwriting; a failing archive counts as "nothing begun".
-int32_t ExtractAll(TUnZIP& UnZip) {
+// One run over every entry, overwriting, with what it reported: the entries
+// begun and the faults (errors, entries whose check failed, an archive that
+// could not be read at all).
+struct TRunOutcome {
+  int32_t Begun = 0;
+  int32_t Faults = 0;
+};
+
+TRunOutcome ExtractAll(TUnZIP& UnZip) {
+  TRunOutcome outcome;
+  UnZip.OnError = [&outcome](TObject*, const std::string&, const std::string&, const std::string&, int32_t) {
+    ++outcome.Faults;
+  };
+  UnZip.OnEnd = [&outcome](TObject*, const std::string&, bool crcPass) {
+    if (!crcPass) ++outcome.Faults;
+  };
   UnZip.FileSpec().push_back("*.*");
   try {
-    return UnZip.Extract();
+    outcome.Begun = UnZip.Extract();
   } catch (...) {
-    return 0;
+    ++outcome.Faults;
   }
+  return outcome;
 }
 
 }  // namespace
@@ -27,7 +42,8 @@ bool TUnZipExtractor::ExtractPackage(const std::string& Archive, const std::stri
     unzip.OverwriteMode = omOverwrite;
     unzip.Passwords.push_back(Password);
     unzip.PasswordAttempts = 1;
-    return ExtractAll(unzip) != 0;
+    const TRunOutcome outcome = ExtractAll(unzip);
+    return outcome.Begun > 0 && outcome.Faults == 0;
   } catch (...) {
     return false;
   }
@@ -41,7 +57,20 @@ bool TUnZipExtractor::ExtractPayload(const std::string& Archive, const std::stri
     unzip.SetExtractDir(Dir);
     unzip.ConfirmOverwrites = !Quiet;
     unzip.OverwriteMode = omOverwrite;
-    return ExtractAll(unzip) > 0;
+    return ExtractAll(unzip).Begun > 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TUnZipExtractor::TestArchive(const std::string& Archive) {
+  try {
+    TUnZIP unzip(nullptr);
+    unzip.SetArcType(atZip);
+    unzip.SetArchiveFile(Archive);
+    unzip.TestOnly = true;
+    // An archive without entries is whole when nothing went wrong reading it.
+    return ExtractAll(unzip).Faults == 0;
   } catch (...) {
     return false;
   }

@@ -6,6 +6,7 @@
 
 #include "driver/SystemHelpers.h"
 #include "driver/UpdateMessages.h"
+#include "rtl/ContainedPath.h"
 #include "rtl/Gbk.h"
 
 namespace driver {
@@ -24,15 +25,15 @@ struct TPathRct {
   std::string Dir;
   std::string Password;
   IArchiveExtractor* Extractor;
+  bool Whole = false;
 };
 
 DWORD WINAPI ExtractWorker(LPVOID Parameter) {
-  const TPathRct& block = *static_cast<const TPathRct*>(Parameter);
+  TPathRct& block = *static_cast<TPathRct*>(Parameter);
   try {
-    block.Extractor->ExtractPackage(block.Archive, block.Dir, block.Password);
+    block.Whole = block.Extractor->ExtractPackage(block.Archive, block.Dir, block.Password);
   } catch (...) {
-    // An extraction that fails leaves the work directory as it got; the run
-    // goes on with what is there.
+    // A failed extraction leaves the package unproven; the run refuses it.
   }
   return 0;
 }
@@ -58,7 +59,7 @@ bool TUpdateRun::ExtractInThread(const std::string& Archive, const std::string& 
   else
     WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
-  return true;
+  return block->Whole;
 }
 
 void TUpdateRun::SavePackage() {
@@ -74,9 +75,12 @@ int TUpdateRun::RunUpdate() {
   SavePackage();
   workDir_ = CreateTempName("", ".TMP", "");
   ForceDirectoryPath(workDir_);
-  ExtractInThread(packageFile_, workDir_, "");
+  const bool extractedWhole = ExtractInThread(packageFile_, workDir_, "");
 
   identity_ = TAppIdentity::Read(workDir_ + "\\HKeyInfo.ini");
+  // Nothing of the installation (nor the registry) changes before the package
+  // has proved whole.
+  if (!PackageSound(extractedWhole)) return RefusePackage();
   WriteRegString(kMachine, identity_.sAppInstallKey, "AppTitle", identity_.sAppTitle);
   ReadRegString(kMachine, identity_.sAppInstallKey, "RootDir", rootDir_);
 
@@ -86,36 +90,60 @@ int TUpdateRun::RunUpdate() {
   if (rootDir_.empty()) return EndWithoutInstallation();
   rootDir_ = RemoveTrailingBackslash(rootDir_);
 
+  int exitCode = 0;
   if (!rootDir_.empty() && IsDirectory(rootDir_)) {
-    UpdateInstallation();
+    exitCode = UpdateInstallation();
   } else {
     // No installed tree to update in place: the package is a program of its
     // own (a full setup) and is run instead.
     RunAndWait(packageFile_, "", false);
   }
   RemovePackageFile();
-  return 0;
+  return exitCode;
 }
 
-void TUpdateRun::UpdateInstallation() {
+bool TUpdateRun::PackageSound(bool ExtractedWhole) {
+  // The executable names are appended to the install root and the package
+  // directory; one that leaves them would replace a file elsewhere.
+  const auto inside = [](const std::string& Name) {
+    return Name.empty() || rtl::FindPathEscape(Name, rtl::TLeadingBackslash::Joint) == rtl::TPathEscape::None;
+  };
+  const bool executablesInside =
+      identity_.UpdExe != 1 || (inside(identity_.sAppExecutable) && inside(identity_.sAppOtherExecutable));
+  return ExtractedWhole && executablesInside && services_.Manifest.PayloadsWhole(workDir_);
+}
+
+int TUpdateRun::RefusePackage() {
+  ShowMessage(identity_.sAppTitle, DamagedPackageText(), MB_ICONERROR);
+  DeleteDirectoryTree(workDir_);
+  RemovePackageFile();
+  return kExitPackageDamaged;
+}
+
+int TUpdateRun::UpdateInstallation() {
   const std::string originalExecutable = identity_.sAppExecutable;
   if (!IsFile(rootDir_ + identity_.sAppExecutable)) identity_.sAppExecutable = identity_.sAppOtherExecutable;
-  services_.Manifest.ApplyManifest(workDir_, rootDir_);
+  const int32_t refused = services_.Manifest.ApplyManifest(workDir_, rootDir_);
+  // The user learns that part of the manifest was left out.
+  const std::string doneText =
+      refused > 0 ? PartlyDoneText(identity_.sAppTitle, refused) : UpdateDoneText(identity_.sAppTitle);
+  const UINT doneIcon = refused > 0 ? MB_ICONWARNING : MB_ICONINFORMATION;
   if (identity_.UpdExe == 1)
-    ReplaceExecutable(originalExecutable);
+    ReplaceExecutable(originalExecutable, doneText, doneIcon);
   else
-    ShowMessage(identity_.sAppTitle, UpdateDoneText(identity_.sAppTitle), MB_ICONINFORMATION);
+    ShowMessage(identity_.sAppTitle, doneText, doneIcon);
   DeleteDirectoryTree(workDir_);
+  return refused > 0 ? kExitEntriesRefused : 0;
 }
 
-void TUpdateRun::ReplaceExecutable(const std::string& OriginalExecutable) {
+void TUpdateRun::ReplaceExecutable(const std::string& OriginalExecutable, const std::string& DoneText,
+                                   UINT DoneIcon) {
   // Worded before the copy so that nothing in between touches the last error.
   const std::string errorText = UpdateErrorText(identity_.sAppTitle);
-  const std::string doneText = UpdateDoneText(identity_.sAppTitle);
   const std::string source = workDir_ + OriginalExecutable;
   const std::string target = rootDir_ + identity_.sAppExecutable;
   if (CopyFileA(source.c_str(), target.c_str(), FALSE)) {
-    ShowMessage(identity_.sAppTitle, doneText, MB_ICONINFORMATION);
+    ShowMessage(identity_.sAppTitle, DoneText, DoneIcon);
     return;
   }
   try {

@@ -3,6 +3,8 @@
 // the application's executable, report, and clean up.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "driver/AppIdentity.h"
@@ -12,6 +14,10 @@
 #include "driver/UpdateManifest.h"
 
 namespace driver {
+
+// Exit codes besides 0 (the run completed) and 1 (an error escaped the run).
+constexpr int kExitPackageDamaged = 2;   // nothing was changed
+constexpr int kExitEntriesRefused = 3;   // the update ran without the refused entries
 
 struct TUpdateServices {
   IPackageSource& Package;
@@ -24,12 +30,14 @@ class TUpdateRun {
  public:
   explicit TUpdateRun(TUpdateServices Services) : services_(Services) {}
 
-  // The whole run; returns the process exit code (0 on every completed path).
-  // Errors it does not handle itself escape to the caller.
+  // The whole run; returns the process exit code (0 on every completed path,
+  // or one of the codes above). Errors it does not handle itself escape to
+  // the caller.
   int RunUpdate();
 
   // Extracts Archive into Dir on a worker thread with a 1 MiB stack and waits
-  // for it, servicing only messages sent by other threads meanwhile.
+  // for it, servicing only messages sent by other threads meanwhile. True
+  // when the archive came out whole.
   bool ExtractInThread(const std::string& Archive, const std::string& Dir, const std::string& Password);
 
   const std::string& PackageFile() const { return packageFile_; }
@@ -40,8 +48,11 @@ class TUpdateRun {
  private:
   void SavePackage();
   void FindRootDir();
-  void UpdateInstallation();
-  void ReplaceExecutable(const std::string& OriginalExecutable);
+  // The package, its payloads and the executable paths it names are sound.
+  bool PackageSound(bool ExtractedWhole);
+  int RefusePackage();
+  int UpdateInstallation();
+  void ReplaceExecutable(const std::string& OriginalExecutable, const std::string& DoneText, UINT DoneIcon);
   void RemovePackageFile();
   int EndWithoutInstallation();
 

@@ -36,6 +36,10 @@ class TMarkingExtractor : public driver::IArchiveExtractor {
     box_.Write(Dir + "\\from-payload.txt", box_.Read(Archive));
     return true;
   }
+  bool TestArchive(const std::string& Archive) override {
+    log_.push_back("test " + Archive);
+    return box_.Read(Archive) != "damaged";
+  }
 
  private:
   const Sandbox& box_;
@@ -64,9 +68,9 @@ class Manifest : public ::testing::Test {
     box.Write("C:\\Work\\notes.txt", "new notes");
   }
   void WriteManifest(const std::string& text) { box.Write("C:\\Work\\Update.Ini", text); }
-  void Apply(const std::string& workDir = "C:\\Work", const std::string& rootDir = "C:\\App") {
+  int32_t Apply(const std::string& workDir = "C:\\Work", const std::string& rootDir = "C:\\App") {
     driver::TUpdateManifest manifest(tasks, extractor, shortcuts);
-    manifest.ApplyManifest(workDir, rootDir);
+    return manifest.ApplyManifest(workDir, rootDir);
   }
 
   Sandbox box;
@@ -208,6 +212,68 @@ TEST_F(Manifest, StepsRunInOrder) {
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0], "payload C:\\Work\\pay.zip -> C:\\App\\Hr\\Rpt quiet");
   EXPECT_EQ(log[1].rfind("shortcut ", 0), 0u);
+}
+
+// Each entry leaves its base one way: it has no effect and is counted.
+class ManifestEscape : public Manifest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ManifestEscape, EntryIsVoidAndCounted) {
+  box.Write("C:\\App\\Bin\\Main.exe", "program");
+  box.Write("C:\\App\\Hr\\Rpt\\keep.frx", "keep");
+  box.Write("C:\\Outside\\Main.exe", "outside");
+  box.Write("C:\\Outside\\Rpt\\keep.frx", "keep");
+  box.Write("C:\\secret.zip", "outside archive");
+  const auto before = box.Tree();
+  WriteManifest(std::string(GetParam()) + "\r\n");
+  EXPECT_EQ(Apply(), 1);
+  EXPECT_TRUE(log.empty());
+  auto after = box.Tree();
+  after.erase("Work/Update.Ini");
+  auto expected = before;
+  expected.erase("Work/Update.Ini");
+  EXPECT_EQ(after, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ManifestEscape,
+    ::testing::Values("[Zip]\r\nDeleteCount=1\r\nDeleteItem0=..\\..\\..\r\nDeleteTaskFlag0=HR",
+                      "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=\\\r\nDeleteTaskFlag0=HR", "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=.\r\nDeleteTaskFlag0=HR",
+                      "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=.\\Rpt\\..\r\nDeleteTaskFlag0=HR",
+                      "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=..\\..\\Outside\\Rpt\r\nDeleteTaskFlag0=HR",
+                      "[Zip]\r\nCount=1\r\nSource0=..\\secret.zip\r\nTaskFlag0=HR",
+                      "[Zip]\r\nCount=1\r\nSource0=C:\\secret.zip\r\nTaskFlag0=HR",
+                      "[File]\r\nCount=1\r\nSource0=..\\Outside\\Main.exe\r\nDest0=\\x.exe\r\nTaskFlag0=HR",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\..\\..\\Outside\\Main.exe\r\nTaskFlag0=HR",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=..\\Outside\\Main.exe",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\Outside\\Main.exe",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=C:\\Outside\\Main.exe",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\\\srv\\share\\Main.exe",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=Bin\\NUL",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=..\\Outside\\Main.exe\r\nICONNAME0=M\r\nICONGROUP0=G",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=Bin\\Main.exe\r\nICONNAME0=..\\..\\M\r\nICONGROUP0=G",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=Bin\\Main.exe\r\nICONNAME0=M\r\nICONGROUP0=..\\..\\Startup",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=Bin\\Main.exe\r\nICONNAME0=M\r\nICONGROUP0=D:\\G"));
+
+TEST_F(Manifest, EntriesAfterARefusedOneStillRun) {
+  box.MakeDir("C:\\App\\Doc");
+  WriteManifest("[File]\r\nCount=2\r\nSource0=notes.txt\r\nDest0=..\\notes.txt\r\nSource1=notes.txt\r\nDest1=Doc\\notes.txt\r\n");
+  EXPECT_EQ(Apply(), 1);
+  EXPECT_EQ(box.Read("C:\\App\\Doc\\notes.txt"), "new notes");
+  EXPECT_FALSE(box.Exists("C:\\notes.txt"));
+}
+
+TEST_F(Manifest, PayloadsWholeTestsEveryPayloadThePackageHolds) {
+  box.Write("C:\\Work\\bad.zip", "damaged");
+  WriteManifest(
+      "[Zip]\r\nCount=5\r\nSource0=pay.zip\r\nTaskFlag0=NOBODY\r\nSource1=gone.zip\r\nTaskFlag1=HR\r\n"
+      "Source2=..\\Work\\bad.zip\r\nTaskFlag2=HR\r\nSource3=bad.zip\r\nTaskFlag3=\r\n"
+      "Source4=bad.zip\r\nTaskFlag4=HR\r\n");
+  driver::TUpdateManifest manifest(tasks, extractor, shortcuts);
+  EXPECT_FALSE(manifest.PayloadsWhole("C:\\Work"));
+  EXPECT_EQ(log, (Journal{"test C:\\Work\\pay.zip", "test C:\\Work\\bad.zip"}));
+  box.Write("C:\\Work\\bad.zip", "whole");
+  EXPECT_TRUE(manifest.PayloadsWhole("C:\\Work\\"));
+  EXPECT_TRUE(manifest.PayloadsWhole("C:\\Elsewhere"));
 }
 
 }  // namespace

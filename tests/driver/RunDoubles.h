@@ -44,14 +44,16 @@ class TFakeExtractor : public driver::IArchiveExtractor {
     WorkerThread = GetCurrentThreadId();
     for (const auto& [name, content] : Files) box_.Write(Dir + "\\" + name, content);
     if (Fail) throw std::runtime_error("damaged archive");
-    return !Files.empty();
+    return !Damaged && !Files.empty();
   }
   bool ExtractPayload(const std::string& Archive, const std::string& Dir, bool Quiet) override {
     log_.push_back("payload " + Archive + " -> " + Dir + (Quiet ? " quiet" : ""));
     return true;
   }
+  bool TestArchive(const std::string&) override { return true; }
   std::map<std::string, std::string> Files;
   bool Fail = false;
+  bool Damaged = false;  // extracted, but with a reported fault
   DWORD WorkerThread = 0;
 
  private:
@@ -77,9 +79,13 @@ class TFakeTasks : public driver::ITaskTable {
 class TFakeManifest : public driver::IUpdateManifest {
  public:
   explicit TFakeManifest(Journal& Log) : log_(Log) {}
-  void ApplyManifest(const std::string& WorkDir, const std::string& RootDir) override {
+  int32_t ApplyManifest(const std::string& WorkDir, const std::string& RootDir) override {
     log_.push_back("apply " + WorkDir + " " + RootDir);
+    return Refused;
   }
+  bool PayloadsWhole(const std::string&) override { return Whole; }
+  int32_t Refused = 0;
+  bool Whole = true;
 
  private:
   Journal& log_;

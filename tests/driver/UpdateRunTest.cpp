@@ -37,14 +37,15 @@ class UpdateRun : public ::testing::Test {
     driver::WriteRegString(HKEY_LOCAL_MACHINE, kKey, "RootDir", "C:\\App");
   }
 
-  void Identity(const std::string& updExe, const std::string& title = "Demo") {
+  void Identity(const std::string& updExe, const std::string& title = "Demo",
+                const std::string& executable = "\\Main.exe", const std::string& other = "\\Bin\\Other.exe") {
     extractor.Files["HKeyInfo.ini"] =
         "[HKEYINFO]\r\n"
         "sAppInstallKey=" + std::string(kKey) + "\r\n"
         "sAppOtherInstallKey=" + std::string(kOtherKey) + "\r\n"
         "sAppTitle=" + title + "\r\n"
-        "sAppExecutable=\\Main.exe\r\n"
-        "sAppOtherExecutable=\\Bin\\Other.exe\r\n"
+        "sAppExecutable=" + executable + "\r\n"
+        "sAppOtherExecutable=" + other + "\r\n"
         "[Extract]\r\n"
         "UpdExe=" + updExe + "\r\n";
   }
@@ -200,13 +201,40 @@ TEST_F(UpdateRun, EmptyTitle) {
   EXPECT_EQ(box.Messages(), std::vector<std::string>{"\t0x00000040\t《》升级完成！"});
 }
 
-TEST_F(UpdateRun, PackageWithoutIdentityGoesOnWithEmptyValues) {
-  extractor.Files.clear();
-  extractor.Fail = true;
-  tasks.Exists = false;
+// Every way a package fails its checks: nothing is changed, not even the
+// registry, the user is told and the temporary files go.
+class RefusedPackage : public UpdateRun, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RefusedPackage, ChangesNothingAndSaysSo) {
+  switch (GetParam()) {
+    case 0: extractor.Fail = true; break;
+    case 1: extractor.Damaged = true; break;
+    case 2: manifest.Whole = false; break;
+    case 3: Identity("1", "Demo", "\\..\\Main.exe"); break;
+    case 4: Identity("1", "Demo", "\\Main.exe", "\\\\srv\\x.exe"); break;
+  }
+  EXPECT_EQ(Run(), driver::kExitPackageDamaged);
+  ASSERT_EQ(log.size(), 2u);  // saved and extracted, nothing opened or applied
+  EXPECT_EQ(box.Messages(), std::vector<std::string>{"Demo\t0x00000010\t升级包已损坏，不能进行升级！"});
+  EXPECT_EQ(driver::ReadRegString(HKEY_LOCAL_MACHINE, kKey, "AppTitle"), "");
+  EXPECT_EQ(box.Read("C:\\App\\Main.exe"), "old program");
+  EXPECT_TRUE(box.TempEntries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, RefusedPackage, ::testing::Range(0, 5));
+
+TEST_F(UpdateRun, ExecutableNamesAreOnlyJudgedWhenTheyAreUsed) {
+  Identity("0", "Demo", "\\..\\Main.exe");
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(log[2], "open ");
-  EXPECT_EQ(box.Messages(), std::vector<std::string>{"\t0x00000040\t没有检测到更早以前版本的安装，不能进行升级！"});
+}
+
+TEST_F(UpdateRun, RefusedManifestEntriesAreReported) {
+  manifest.Refused = 2;
+  EXPECT_EQ(Run(), driver::kExitEntriesRefused);
+  EXPECT_EQ(box.Messages(),
+            std::vector<std::string>{
+                "Demo\t0x00000030\t《Demo》升级完成，但升级清单中有 2 项的路径超出了允许的目录，这些项已被忽略！"});
+  EXPECT_EQ(box.Read("C:\\App\\Main.exe"), "new program");
   EXPECT_TRUE(box.TempEntries().empty());
 }
 
@@ -214,10 +242,12 @@ TEST_F(UpdateRun, ExtractInThreadWaitsAndSwallowsErrors) {
   extractor.Fail = true;
   driver::TUpdateRun run({package, extractor, tasks, manifest});
   box.MakeDir("C:\\Temp\\w");
-  EXPECT_TRUE(run.ExtractInThread("C:\\Temp\\p.zip", "C:\\Temp\\w", "secret"));
+  EXPECT_FALSE(run.ExtractInThread("C:\\Temp\\p.zip", "C:\\Temp\\w", "secret"));
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0], "extract C:\\Temp\\p.zip -> C:\\Temp\\w [secret]");
   EXPECT_TRUE(box.Exists("C:\\Temp\\w\\HKeyInfo.ini"));  // written before the failure, seen after the wait
+  extractor.Fail = false;
+  EXPECT_TRUE(run.ExtractInThread("C:\\Temp\\p.zip", "C:\\Temp\\w", ""));
 }
 
 TEST(UpdateMessages, GbkBytesArePinned) {
@@ -225,6 +255,7 @@ TEST(UpdateMessages, GbkBytesArePinned) {
             "c3bbd3d0bcecb2e2b5bdb8fcd4e7d2d4c7b0b0e6b1beb5c4b0b2d7b0a3acb2bbc4dcbdf8d0d0c9fdbcb6a3a1");
   EXPECT_EQ(HexOf(driver::UpdateDoneText("%s")), "a1b62573a1b7c9fdbcb6cdeab3c9a3a1");
   EXPECT_EQ(HexOf(driver::UpdateErrorText("%s")), "a1b62573a1b7c9fdbcb6b4edcef3");
+  EXPECT_EQ(HexOf(driver::DamagedPackageText()), "c9fdbcb6b0fcd2d1cbf0bbb5a3acb2bbc4dcbdf8d0d0c9fdbcb6a3a1");
 }
 
 }  // namespace

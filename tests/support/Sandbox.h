@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -129,6 +130,19 @@ class Sandbox {
   std::string Read(const std::string& winPath) const { return ReadFile(Host(winPath)); }
   bool Exists(const std::string& winPath) const { return std::filesystem::exists(Host(winPath)); }
   void MakeDir(const std::string& winPath) const { std::filesystem::create_directories(Host(winPath)); }
+
+  // Every file and directory below the root with its content ("" for a
+  // directory): two equal trees are equal byte for byte. The registry and
+  // the message log are left out.
+  std::map<std::string, std::string> Tree() const {
+    std::map<std::string, std::string> tree;
+    for (auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+      const std::string name = std::filesystem::relative(entry.path(), root_).string();
+      if (name == "registry.reg" || name == "messages.log") continue;
+      tree[name] = entry.is_regular_file() ? ReadFile(entry.path()) : "";
+    }
+    return tree;
+  }
 
   // Names (UTF-8) of what the temporary directory C:\Temp holds.
   std::vector<std::string> TempEntries() const {
