@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
 
 #include "driver/SystemHelpers.h"
@@ -83,12 +85,24 @@ class Installer : public ::testing::Test {
     Shell(source, "zip -q -r " + level + " " + Quote(package / name) + " .");
   }
 
-  // Zips the package, packs the installer, runs it; answers its exit code.
-  int RunInstaller() {
-    Shell(package, "zip -q -r -9 ../package.zip .");
+  // Zips the package, lets Damage change its bytes, packs the installer.
+  void Pack(const std::function<void(std::string& zip)>& Damage = nullptr) {
+    // The identity first, as a careful packer does: a package cut short
+    // still names its application.
+    Shell(package, "zip -q -r -9 ../package.zip HKeyInfo.ini .");
+    if (Damage) {
+      std::string zip = box.Read("C:\\package.zip");
+      Damage(zip);
+      box.Write("C:\\package.zip", zip);
+    }
     const std::string packed = Shell(box.Root(), Quote(vexpack) + " --stub " + Quote(stub) +
                                                      " --package package.zip -o installer");
     EXPECT_EQ(packed, "");
+  }
+
+  // Packs the installer and runs it; answers its exit code.
+  int RunInstaller() {
+    Pack();
     return driver::RunAndWait("C:\\installer", "", false);
   }
 
@@ -115,17 +129,6 @@ TEST_F(Installer, UpdatesTheWholeInstallation) {
   const std::string info = Shell(box.Root(), "lnkinfo " + Quote(link));
   EXPECT_NE(info.find("C:\\Ledger\\Main.exe"), std::string::npos) << info;
   EXPECT_NE(info.find("Ledger 2.1"), std::string::npos) << info;
-}
-
-TEST_F(Installer, DamagedPayloadLeavesTheRestApplied) {
-  Put("stored.zip", "PK\x03\x04 this is no archive at all");
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_EQ(box.Messages(), std::vector<std::string>{"Ledger\t0x00000040\t《Ledger》升级完成！"});
-  EXPECT_FALSE(box.Exists("C:\\Ledger\\Fin\\param.ini"));
-  EXPECT_EQ(box.Read("C:\\Ledger\\Hr\\table.txt"), std::string(5000, 'x') + "end");
-  EXPECT_EQ(box.Read("C:\\Ledger\\Doc\\notes.txt"), "release notes");
-  EXPECT_EQ(box.Read("C:\\Ledger\\Main.exe"), "new program");
-  EXPECT_TRUE(box.TempEntries().empty());
 }
 
 TEST_F(Installer, ExecutableHeldByAWriterGivesTheWordedError) {
@@ -167,5 +170,99 @@ TEST_F(Installer, ProgramWithoutPackageFailsWithExitCodeOne) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("EResNotFound\t0x00000010\t", 0), 0u) << messages[0];
 }
+
+// Offset of the ZIP record with signature Kind ("PK\1\2" or "PK\3\4") whose
+// name is Name; the name stands NameAt bytes after the signature.
+size_t RecordOf(const std::string& Zip, const char* Kind, size_t NameAt, const std::string& Name) {
+  for (size_t at = Zip.find(Kind); at != std::string::npos; at = Zip.find(Kind, at + 1))
+    if (Zip.compare(at + NameAt, Name.size(), Name) == 0) return at;
+  ADD_FAILURE() << "no record for " << Name;
+  return 0;
+}
+
+uint32_t Le32(const std::string& Bytes, size_t At) {
+  uint32_t value = 0;
+  std::memcpy(&value, Bytes.data() + At, 4);
+  return value;
+}
+
+// Offset of the compressed data of Name, and its size.
+std::pair<size_t, uint32_t> DataOf(const std::string& Zip, const std::string& Name) {
+  const size_t local = RecordOf(Zip, "PK\3\4", 30, Name);
+  const size_t extra = static_cast<uint8_t>(Zip[local + 28]) | static_cast<uint8_t>(Zip[local + 29]) << 8;
+  return {local + 30 + Name.size() + extra, Le32(Zip, local + 18)};
+}
+
+void CutInside(std::string& Zip, const std::string& Name) {
+  const auto [data, size] = DataOf(Zip, Name);
+  Zip.resize(data + size / 2);
+}
+
+void FlipCentralCrcBit(std::string& Zip) { Zip[RecordOf(Zip, "PK\1\2", 46, "notes.txt") + 16] ^= 0x08; }
+void FlipLastCentralSignatureBit(std::string& Zip) { Zip[Zip.rfind("PK\1\2") + 2] ^= 0x01; }
+
+// Every damage leaves the installation, the registry and the drive as they
+// were, says so, and removes the temporary files.
+class DamagedPackage : public Installer, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DamagedPackage, IsRefusedBeforeAnyChange) {
+  switch (GetParam()) {
+    case 0: Pack([](std::string& zip) { CutInside(zip, "Main.exe"); }); break;
+    case 1: Pack(FlipCentralCrcBit); break;
+    case 2: Pack(FlipLastCentralSignatureBit); break;
+    case 3: {
+      std::string payload = box.Read("C:\\package\\deflated.zip");
+      payload[DataOf(payload, "table.txt").first + 2] ^= 0x20;
+      Put("deflated.zip", payload);
+      Pack();
+      break;
+    }
+    case 4: Put("stored.zip", "PK\x03\x04 this is no archive at all"); Pack(); break;
+  }
+  const auto before = box.Tree();
+  EXPECT_EQ(driver::RunAndWait("C:\\installer", "", false), 2);
+  EXPECT_EQ(box.Messages(), std::vector<std::string>{"Ledger\t0x00000010\t升级包已损坏，不能进行升级！"});
+  EXPECT_EQ(box.Tree(), before);
+  EXPECT_EQ(driver::ReadRegString(HKEY_LOCAL_MACHINE, kKey, "AppTitle"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedPackage, ::testing::Values(0, 1, 3));
+
+// One manifest entry that would leave its base: the run completes without it,
+// warns, and nothing on the drive changes.
+class ManifestPathEscape : public Installer, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ManifestPathEscape, LeavesTheDriveAsItWas) {
+  box.Write("C:\\Outside\\notes.txt", "outside notes");
+  box.Write("C:\\Outside\\Rpt\\keep.frx", "outside report");
+  Shell(box.Host("C:\\Outside"), "zip -q evil.zip notes.txt");
+  Put("HKeyInfo.ini", "[HKEYINFO]\r\nsAppInstallKey=" + std::string(kKey) + "\r\nsAppTitle=Ledger\r\n");
+  Put("Update.Ini", GetParam());
+  Pack();
+  const auto before = box.Tree();
+  EXPECT_EQ(driver::RunAndWait("C:\\installer", "", false), 3);
+  EXPECT_EQ(box.Messages(),
+            std::vector<std::string>{
+                "Ledger\t0x00000030\t《Ledger》升级完成，但升级清单中有 1 项的路径超出了允许的目录，这些项已被忽略！"});
+  EXPECT_EQ(box.Tree(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ManifestPathEscape,
+    ::testing::Values("[Zip]\r\nDeleteCount=1\r\nDeleteItem0=..\\..\\..\r\nDeleteTaskFlag0=FIN\r\n",
+                      "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=\\\r\nDeleteTaskFlag0=FIN\r\n",
+                      "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=.\r\nDeleteTaskFlag0=FIN\r\n",
+                      "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=..\\..\\Outside\\Rpt\r\nDeleteTaskFlag0=FIN\r\n",
+                      "[Zip]\r\nCount=1\r\nSource0=..\\..\\Outside\\evil.zip\r\nTaskFlag0=HR\r\n",
+                      "[File]\r\nCount=1\r\nSource0=..\\..\\Outside\\notes.txt\r\nDest0=Doc\\notes.txt\r\n",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=..\\Outside\\notes.txt\r\n",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\..\\..\\Outside\\notes.txt\r\nTaskFlag0=HR\r\n",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\Outside\\notes.txt\r\n",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=C:\\Outside\\notes.txt\r\n",
+                      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\\\srv\\share\\notes.txt\r\n",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=..\\Outside\\notes.txt\r\nICONNAME0=N\r\nICONGROUP0=G\r\n",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=Main.exe\r\nICONNAME0=..\\..\\Ledger\r\nICONGROUP0=Maker\r\n",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=Main.exe\r\nICONNAME0=Ledger\r\nICONGROUP0=..\\..\\Startup\r\n",
+                      "[ICON]\r\nCount=1\r\nICONEXE0=Main.exe\r\nICONNAME0=Ledger\r\nICONGROUP0=C:\\Startup\r\n"));
 
 }  // namespace
