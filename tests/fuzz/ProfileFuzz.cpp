@@ -21,13 +21,15 @@ void Require(bool Condition) {
   if (!Condition) std::abort();
 }
 
-// A NUL-separated list through a buffer of Size bytes: the answer and the two
-// closing NULs stay inside it.
+// A list of NUL-terminated names through a buffer of Size bytes: it ends in
+// a second NUL inside the buffer; one that did not fit is cut to Size - 2.
 std::vector<std::string> ReadList(const char* Section, const std::string& File, DWORD Size) {
   std::vector<char> buffer(Size, '\x7F');
   const DWORD length = GetPrivateProfileStringA(Section, nullptr, "", buffer.data(), Size, File.c_str());
-  Require(Size < 2 ? length == 0 : length <= Size - 2);
-  Require(buffer[length] == '\0' && (Size < 2 || buffer[length + 1] == '\0'));
+  Require(Size < 2 ? length == 0 : length < Size);
+  Require(buffer[length] == '\0');
+  const bool cut = Size >= 2 && length == Size - 2;
+  Require(length == 0 || buffer[length - 1] == '\0' || (cut && buffer[length + 1] == '\0'));
   std::vector<std::string> names;
   for (DWORD at = 0; at < length;) {
     names.emplace_back(buffer.data() + at);
