@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <set>
+
 #include "VEXLIB/VexWin.h"
 #include "rtl/ContainedPath.h"
 #include "rtl/DirTree.h"
@@ -14,12 +17,30 @@ std::string WithTrailingByteBackslash(const std::string& Path) {
   return Path.back() == '\\' ? Path : Path + "\\";
 }
 
-// Entries 0 .. Count-1 of a section; a count of 0 or less means none.
+// The index a numbered key carries ("Source12" gives 12), written as
+// Numbered writes it; -1 for any other name.
+int32_t IndexOfKey(const std::string& Name) {
+  const size_t digits = Name.find_last_not_of("0123456789") + 1;
+  const std::string index = Name.substr(digits);
+  if (digits == 0 || index.empty() || index.size() > 10 || (index[0] == '0' && index.size() > 1)) return -1;
+  const int64_t value = std::stoll(index);
+  return value <= INT32_MAX ? static_cast<int32_t>(value) : -1;
+}
+
+// Entries 0 .. Count-1 of a section in index order; a count of 0 or less
+// means none. An index that no key of the section carries has only empty
+// values and no effect, so only the indices the keys name are visited: a
+// count of two thousand million costs nothing.
 template <typename Action>
 void ForEachEntry(const TProfileFile& Manifest, const std::string& Section, const std::string& CountKey,
                   Action&& EachEntry) {
   const int32_t count = Manifest.ReadInteger(Section, CountKey, 0);
-  for (int32_t i = 0; i < count; ++i) EachEntry(i);
+  std::set<int32_t> indices;
+  for (const std::string& name : Manifest.KeyNames(Section)) {
+    const int32_t index = IndexOfKey(name);
+    if (index >= 0 && index < count) indices.insert(index);
+  }
+  for (const int32_t i : indices) EachEntry(i);
 }
 
 std::string Entry(const TProfileFile& Manifest, const std::string& Section, const std::string& Key, int32_t Index) {

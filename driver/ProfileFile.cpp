@@ -57,6 +57,19 @@ int32_t TProfileFile::ReadInteger(const std::string& Section, const std::string&
   return text.empty() ? Default : ParseIniInteger(text, Default);
 }
 
+std::vector<std::string> TProfileFile::KeyNames(const std::string& Section) const {
+  // A list that does not fit comes back cut to the buffer size - 2: grow.
+  for (DWORD size = 65536;; size *= 2) {
+    std::vector<char> buffer(size);
+    const DWORD length = GetPrivateProfileStringA(Section.c_str(), nullptr, "", buffer.data(), size, fileName_.c_str());
+    if (length + 2 == size && size < (1u << 30)) continue;
+    std::vector<std::string> names;
+    for (DWORD at = 0; at < length && buffer[at] != '\0'; at += static_cast<DWORD>(names.back().size()) + 1)
+      names.emplace_back(buffer.data() + at);
+    return names;
+  }
+}
+
 std::string TProfileFile::Numbered(const std::string& Key, int32_t Index) { return Key + std::to_string(Index); }
 
 }  // namespace driver

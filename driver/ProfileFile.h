@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace driver {
 
@@ -18,6 +19,9 @@ class TProfileFile {
 
   std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default) const;
   int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
+
+  // The key names of the section (its first occurrence), in file order.
+  std::vector<std::string> KeyNames(const std::string& Section) const;
 
   // Key + the index in decimal: Source0, Source1, ...
   static std::string Numbered(const std::string& Key, int32_t Index);

@@ -119,6 +119,15 @@ TEST_F(Manifest, CountBeyondTheEntriesAndOddCounts) {
   EXPECT_EQ(log.size(), 1u);
 }
 
+TEST_F(Manifest, AHugeCountVisitsTheNamedEntriesInOrder) {
+  WriteManifest(
+      "[Zip]\r\nCount=2147483647\r\nSource2147483646=pay.zip\r\nTaskFlag2147483646=FIN\r\n"
+      "Source07=pay.zip\r\nTaskFlag07=HR\r\nSource1=pay.zip\r\nTaskFlag1=HR\r\n");
+  Apply();
+  EXPECT_EQ(log, (Journal{"payload C:\\Work\\pay.zip -> C:\\App\\Hr quiet", "payload C:\\Work\\pay.zip -> C:\\App\\Fin quiet",
+                          "payload C:\\Work\\pay.zip -> C:\\App\\Fin2 quiet"}));
+}
+
 TEST_F(Manifest, MissingPayloadIsSilentAndTheNextEntryFollows) {
   WriteManifest("[Zip]\r\nCount=2\r\nSource0=gone.zip\r\nTaskFlag0=HR\r\nSource1=pay.zip\r\nTaskFlag1=HR\r\n");
   Apply();
