@@ -7,10 +7,13 @@
 #include "driver/TopLevel.h"
 #include "driver/UnZipExtractor.h"
 #include "driver/UpdateRun.h"
+#include "rtl/DllSearch.h"
 
 namespace driver {
 
 int ProgramMain() {
+  // Before anything can load a DLL by name (message boxes, shortcuts).
+  rtl::RestrictDllSearchToSystem();
   return RunWithTopLevelHandler([] {
     // The one task table of the process: the run opens it, the manifest reads
     // it, and it stays open until the process ends.

@@ -91,6 +91,18 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return nullptr;
 }
 
+BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName) {
+  (void)lpPathName;
+  return TRUE;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  (void)hModule;
+  (void)lpProcName;
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
   if (lpBuffer == nullptr || cchBufferMax <= 0) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -21,3 +21,10 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 // files are not found by name; nothing else is loaded, so any name fails
 // with ERROR_MOD_NOT_FOUND (126).
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+
+// No code is ever loaded here, so there is no DLL search to restrict: this
+// succeeds and changes nothing.
+BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);
+// Modules here are data files without code: no procedure is ever found
+// (ERROR_PROC_NOT_FOUND, 127).
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
