@@ -1,8 +1,9 @@
-// vexpack --stub STUB --package PACKAGE.zip -o INSTALLER
+// vexpack --stub STUB --package PACKAGE.zip -o INSTALLER [--icon FILE.ico] [--file-version A.B.C.D] ...
 // Makes an installer: a copy of the stub program that carries the update
 // package as its APPEXE resource. A Windows stub (vexupd.exe) gets a real
 // RCDATA resource; a POSIX stub gets the package appended behind the payload
-// trailer, where the stand-in finds it.
+// trailer, where the stand-in finds it. Windows installers can be branded
+// with an icon and version information.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -12,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "PeResource.h"
+#include "PeImage.h"
+#include "WindowsInstaller.h"
 
 #include "platform/include/vexplat/payload_trailer.h"
 
@@ -22,6 +24,7 @@ struct TOptions {
   std::string Stub;
   std::string Package;
   std::string Output;
+  vexpack::TBranding Branding;
 };
 
 int Fail(const char* what, const std::string& name) {
@@ -30,12 +33,16 @@ int Fail(const char* what, const std::string& name) {
 }
 
 int Usage(const char* problem) {
-  std::fprintf(stderr, "vexpack: %s\nusage: vexpack --stub STUB --package PACKAGE.zip -o INSTALLER\n", problem);
+  std::fprintf(stderr, "vexpack: %s\nusage: vexpack --stub STUB --package PACKAGE.zip -o INSTALLER\n%s", problem,
+               vexpack::kBrandingUsage);
   return 2;
 }
 
 bool ParseArguments(int argc, char** argv, TOptions& options, std::string& problem) {
   for (int i = 1; i < argc; ++i) {
+    const vexpack::TOptionMatch branding = vexpack::ParseBrandingOption(argc, argv, i, options.Branding, problem);
+    if (branding == vexpack::TOptionMatch::Bad) return false;
+    if (branding == vexpack::TOptionMatch::Taken) continue;
     const std::string flag = argv[i];
     std::string* target = flag == "--stub" ? &options.Stub
                           : flag == "--package" ? &options.Package
@@ -94,7 +101,7 @@ int PackIntoResource(const TOptions& options, std::istream& stub, std::istream& 
   std::vector<uint8_t> image = ReadAll(stub);
   const std::vector<uint8_t> packageBytes = ReadAll(package);
   if (stub.bad() || package.bad()) return Fail("cannot read", options.Stub + " / " + options.Package);
-  const std::string problem = vexpack::AddRcDataResource(image, "APPEXE", packageBytes);
+  const std::string problem = vexpack::MakeWindowsInstaller(image, packageBytes, options.Branding);
   if (!problem.empty()) return Fail(("cannot add the package to " + options.Stub + ":").c_str(), problem);
   return WriteInstaller(options, [&](std::ostream& out) {
     return static_cast<bool>(out.write(reinterpret_cast<const char*>(image.data()),
@@ -104,6 +111,7 @@ int PackIntoResource(const TOptions& options, std::istream& stub, std::istream& 
 
 // Any other stub gets the package appended behind the payload trailer.
 int PackBehindTrailer(const TOptions& options, std::istream& stub, std::istream& package) {
+  if (!options.Branding.Empty()) return Fail("an icon and version information need a Windows stub, not", options.Stub);
   if (vexplat::LocatePayload(stub)) return Fail("stub already carries a package:", options.Stub);
   stub.clear();
   stub.seekg(0);
