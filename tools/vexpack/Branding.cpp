@@ -1,5 +1,9 @@
 #include "Branding.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
 namespace vexpack {
 namespace {
 
@@ -29,6 +33,21 @@ std::optional<std::u16string> Utf8ToUtf16(const std::string& text) {
   return out;
 }
 
+// UTF-8, as typed on Linux. Windows hands programs their command line in the
+// ANSI code page: text that is not UTF-8 but valid there is taken from it.
+std::optional<std::u16string> CommandLineText(const std::string& text) {
+  if (std::optional<std::u16string> utf8 = Utf8ToUtf16(text)) return utf8;
+  const int size = static_cast<int>(text.size());
+  const int wideLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (wideLength <= 0) return std::nullopt;
+  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), wideLength);
+  const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(std::max(utf8Length, 0)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
+  return Utf8ToUtf16(utf8);
+}
+
 TOptionMatch Bad(std::string& problem, std::string text) {
   problem = std::move(text);
   return TOptionMatch::Bad;
@@ -54,10 +73,10 @@ TOptionMatch ParseBrandingOption(int argc, char** argv, int& i, TBranding& brand
     branding.IconFile = value;
   } else if (flag == "--version-string") {
     const size_t equals = value.find('=');
-    const std::optional<std::u16string> name = Utf8ToUtf16(value.substr(0, std::min(equals, value.size())));
-    const std::optional<std::u16string> text = Utf8ToUtf16(equals == std::string::npos ? "" : value.substr(equals + 1));
+    const std::optional<std::u16string> name = CommandLineText(value.substr(0, std::min(equals, value.size())));
+    const std::optional<std::u16string> text = CommandLineText(equals == std::string::npos ? "" : value.substr(equals + 1));
     if (equals == std::string::npos || equals == 0) return Bad(problem, "--version-string needs NAME=VALUE, not " + value);
-    if (!name || !text) return Bad(problem, "--version-string " + value + " is not UTF-8 text");
+    if (!name || !text) return Bad(problem, "--version-string " + value + " is not text in UTF-8 or the ANSI code page");
     branding.Strings.emplace_back(*name, *text);
   } else {
     const std::optional<TFourPartVersion> version = ParseFourPartVersion(value);
