@@ -19,6 +19,20 @@ namespace {
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
+// The tables of dynamic blocks, kept from entry to entry so that their
+// room is not asked for again each time (one entry is decoded at a time per
+// thread).
+struct DynamicTables {
+  HuffmanTable literals;
+  HuffmanTable distances;
+  HuffmanTable codeLengths;
+};
+
+DynamicTables& ReusedDynamicTables() {
+  thread_local DynamicTables tables;
+  return tables;
+}
+
 class Inflater {
  public:
   explicit Inflater(Unpacker& unpacker)
@@ -52,12 +66,9 @@ class Inflater {
   DecoderState& state_;
   EntryHost& host_;
   InflateInput input_;
-  HuffmanTable fixedLiterals_;
-  HuffmanTable fixedDistances_;
-  bool fixedBuilt_ = false;
-  HuffmanTable literals_;
-  HuffmanTable distances_;
-  HuffmanTable codeLengths_;
+  HuffmanTable& literals_ = ReusedDynamicTables().literals;
+  HuffmanTable& distances_ = ReusedDynamicTables().distances;
+  HuffmanTable& codeLengths_ = ReusedDynamicTables().codeLengths;
 };
 
 void Inflater::Run() {
@@ -104,8 +115,7 @@ bool Inflater::StoredBlock() {
   return true;
 }
 
-// The fixed tables never change: built once, then copied into the cache of
-// each entry that has a fixed-code block.
+// The fixed tables never change: built once and shared.
 const HuffmanTable& FixedLiteralTemplate() {
   static const HuffmanTable table = [] {
     HuffmanTable t;
@@ -126,12 +136,7 @@ const HuffmanTable& FixedDistanceTemplate() {
 }
 
 bool Inflater::FixedBlock() {
-  if (!fixedBuilt_) {
-    fixedLiterals_ = FixedLiteralTemplate();
-    fixedDistances_ = FixedDistanceTemplate();
-    fixedBuilt_ = true;
-  }
-  return DecodeCodes(fixedLiterals_, fixedDistances_, msgBadBlock);
+  return DecodeCodes(FixedLiteralTemplate(), FixedDistanceTemplate(), msgBadBlock);
 }
 
 bool Inflater::DynamicBlock() {
