@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/ZipCommon.h"
+#include "rtl/ByteOrder.h"
 #include "rtl/Exception.h"
 #include "tests/support/Sandbox.h"
 
@@ -78,16 +79,9 @@ class ScratchTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
-  static uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-  }
-  static void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-  }
-  static void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-  }
+  static uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) { return rtl::LoadUInt32(bytes.data() + at); }
+  static void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) { rtl::StoreUInt32(bytes.data() + at, value); }
+  static void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) { rtl::StoreUInt16(bytes.data() + at, value); }
   // Offsets of every record with the given signature.
   static std::vector<size_t> FindSignatures(const std::vector<uint8_t>& bytes, uint32_t signature) {
     std::vector<size_t> found;
