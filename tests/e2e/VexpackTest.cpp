@@ -137,6 +137,9 @@ TEST_F(VexpackTest, TheStubKeepsItsResourcesAndTakesTheIconAndVersionAskedFor) {
       "string 080404B0 ProductName 维克斯报表\nstring 080404B0 ProductVersion 65535.0.0.65535\n",
       Resources("installer.exe"));
   EXPECT_EQ("PK package", AppexeResource("installer.exe"));
+  // The stub's resource section, left behind, keeps no copy of its resources.
+  const std::string installer = Read("installer.exe");
+  EXPECT_EQ(installer.find("<assembly/>"), installer.rfind("<assembly/>"));
 }
 
 TEST_F(VexpackTest, AStubWithoutVersionInformationGetsOne) {

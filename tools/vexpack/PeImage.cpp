@@ -14,8 +14,9 @@ constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kInitializedReadableData = 0x40000040u;  // CNT_INITIALIZED_DATA | MEM_READ
 constexpr std::array<uint8_t, 8> kResourceSectionName = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
-// A resource section left behind keeps its bytes under another name, so that
-// tools which look for ".rsrc" by name find the one in use.
+// A resource section left behind goes by another name, so that tools which
+// look for ".rsrc" by name find the one in use; its bytes are cleared, so
+// that an old package does not travel on unseen.
 constexpr std::array<uint8_t, 8> kRetiredSectionName = {'.', 'o', 'l', 'd', 'r', 's', 'r', 'c'};
 
 }  // namespace
@@ -132,8 +133,11 @@ std::string TPeImage::AddSectionHeader(size_t& index) {
     return "no room for another section header";
   }
   for (const TSection& section : sections_) {
-    if (section.Rva == Directory(kResourceDirectory).Rva) {
-      std::copy(kRetiredSectionName.begin(), kRetiredSectionName.end(), bytes_.begin() + section.Header);
+    const auto name = bytes_.begin() + section.Header;
+    if (section.Rva == Directory(kResourceDirectory).Rva &&
+        std::equal(kResourceSectionName.begin(), kResourceSectionName.end(), name)) {
+      std::copy(kRetiredSectionName.begin(), kRetiredSectionName.end(), name);
+      std::fill_n(bytes_.begin() + section.RawOffset, section.RawSize, 0);
     }
   }
   TSection added;
