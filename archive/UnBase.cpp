@@ -12,7 +12,14 @@
 
 namespace {
 constexpr uint16_t kEncryptedFlag = 0x0001;
-}
+
+// Ends the decoding of an entry whose output reached its declared size
+// with more to come; the verdict reports it.
+class TDeclaredSizeReached : public std::exception {
+ public:
+  const char* what() const noexcept override { return "declared size reached"; }
+};
+}  // namespace
 
 // Connects the decoders to the component: compressed bytes come through
 // ReadProc (decrypted when the entry is encrypted), decoded bytes go out
@@ -26,8 +33,15 @@ class TUnBase::EntryBridge final : public codec::EntryHost {
     const bool encrypted = (owner_.fCurrentEntry.FlagWord & kEncryptedFlag) != 0;
     return owner_.ReadProc(archive_, buffer, count, encrypted, ckNone);
   }
+  // Nothing beyond the declared size reaches the output: the bytes up to it
+  // are written, then decoding ends.
   int32_t WriteBlock(uint8_t* buffer, int32_t count) override {
-    return owner_.WriteProc(output_, buffer, count, ckCrc32, false);
+    if (owner_.fOutputOverflow) return count;
+    const int32_t room = std::max(codec::TheDecoderState().outRemaining, 0);
+    if (count <= room) return owner_.WriteProc(output_, buffer, count, ckCrc32, false);
+    owner_.fOutputOverflow = true;
+    if (room > 0) owner_.WriteProc(output_, buffer, room, ckCrc32, false);
+    throw TDeclaredSizeReached();
   }
   void BlockWritten(int32_t count) override {
     owner_.fArchiveRemaining -= count;
@@ -58,6 +72,7 @@ TUnBase::~TUnBase() { fFileList.TearDown(); }
 int32_t TUnBase::InRemaining() const { return codec::TheDecoderState().inRemaining; }
 int32_t TUnBase::OutRemaining() const { return codec::TheDecoderState().outRemaining; }
 uint32_t TUnBase::RunningCrc() { return codec::TheDecoderState().runningCrc; }
+bool TUnBase::DeclaredSizeMet() const { return !fOutputOverflow && codec::TheDecoderState().outRemaining == 0; }
 
 void TUnBase::ExtractArchive(TByteFile&, TByteFile&) {}
 
@@ -67,6 +82,7 @@ bool TUnBase::DecodeEntry(TByteFile& archive, TByteFile& output, TEntryInfo& ent
   codec::Unpacker unpacker(state, bridge);
 
   fCurrentEntry = entry;
+  fOutputOverflow = false;
   const bool encrypted = (entry.FlagWord & kEncryptedFlag) != 0;
   // The 12 header bytes were read by the password check; they are not data.
   if (encrypted) entry.PackedSize -= codec::kEncryptionHeaderSize;
@@ -91,10 +107,11 @@ void TUnBase::CopyStored(TByteFile& archive, TByteFile& output, const std::strin
   codec::DecoderState& state = codec::TheDecoderState();
   const int32_t size = state.outRemaining;
   auto buffer = std::make_unique<uint8_t[]>(static_cast<size_t>(std::clamp(size, 0, kStoredBlockSize)) + 1);
-  while (state.outRemaining > 0) {
-    const int32_t wanted = std::min(state.outRemaining, kStoredBlockSize);
+  while (state.outRemaining > 0 && state.inRemaining > 0) {
+    const int32_t wanted = std::min({state.outRemaining, state.inRemaining, kStoredBlockSize});
     const int32_t got = ReadProc(archive, buffer.get(), wanted, false, ckNone);
     if (got <= 0) break;
+    state.inRemaining -= got;
     // WriteBlock decrypts only for the archive kinds that use the traditional keys.
     WriteProc(output, buffer.get(), got, checkKind, encrypted);
     state.outRemaining -= got;
@@ -102,4 +119,6 @@ void TUnBase::CopyStored(TByteFile& archive, TByteFile& output, const std::strin
     Progress(size - state.outRemaining, size, fTotalBytes);
     if (Cancelled()) break;
   }
+  // Stored data longer than the declared size is not written either.
+  if (state.outRemaining == 0 && state.inRemaining > 0) fOutputOverflow = true;
 }

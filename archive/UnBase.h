@@ -32,8 +32,9 @@ class TUnBase : public TZipCommon {
   // then holds what was written. A write failure of the final window
   // write-out leaves as an exception. Always returns true.
   bool DecodeEntry(TByteFile& archive, TByteFile& output, TEntryInfo& entry, const std::string& targetPath);
-  // Method 0: copies OutRemaining bytes in blocks of at most 32 KB; stored
-  // encrypted data is decrypted on the write side.
+  // Method 0: copies OutRemaining bytes (no more than the packed size) in
+  // blocks of at most 32 KB; stored encrypted data is decrypted on the write
+  // side.
   void CopyStored(TByteFile& archive, TByteFile& output, const std::string& targetPath, bool encrypted,
                   uint8_t checkKind);
 
@@ -43,6 +44,9 @@ class TUnBase : public TZipCommon {
   int32_t OutRemaining() const;
   // The CRC-32 register over the bytes written for the entry (not inverted).
   static uint32_t RunningCrc();
+  // The last decoded entry gave exactly its declared uncompressed size:
+  // output stops there, so more is seen as soon as it would pass it.
+  bool DeclaredSizeMet() const;
 
  protected:
   // The per-archive extraction loop; the ZIP component supplies it.
@@ -50,6 +54,7 @@ class TUnBase : public TZipCommon {
 
   TorxFileList fFileList;
   TEntryInfo fCurrentEntry{};
+  bool fOutputOverflow = false;  // the entry had more output than declared
 
  private:
   class EntryBridge;

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "archive/ArcHelpers.h"
+#include "archive/EntryChecks.h"
 #include "archive/MessageTable.h"
 #include "archive/UnZipSelection.h"
 #include "archive/UnZipPassword.h"
@@ -20,19 +21,6 @@ namespace {
 constexpr uint16_t kEncryptedFlag = 0x0001;
 constexpr uint32_t kArchiveBitOnly = 0x20;
 
-bool AcceptedArcType(TArcType type) {
-  switch (type) {
-    case atACE: case atArc: case atArcExe: case atArj: case atArjExe: case atBh: case atBhExe:
-    case atCab: case atGZip: case atJar: case atLha: case atLhaExe: case atLzh: case atLzhExe:
-    case atRar: case atRarExe: case atTar: case atUue: case atZip: case atZipExe: case atZipMV: case atZoo:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Kinds whose archives other components open themselves.
-bool OpenedElsewhere(TArcType type) { return type == atACE || type == atCab || type == atRar; }
 
 bool ReadRecord(TReadProc& read, TByteFile& archive, void* record, int32_t size) {
   return read(archive, static_cast<uint8_t*>(record), size, false, ckNone) == size;
@@ -84,15 +72,17 @@ int32_t TUnZIP::Run(const TEntryStep& step) {
   } restore{fArchiveFile, fArchiveFile};
 
   if (fArchiveFile.empty()) RaiseError(fArchiveFile, "", "0", E_FILENOTFOUND);
-  if (!AcceptedArcType(fArcType)) RaiseError(fArchiveFile, "", "0", E_INVALIDARCTYPE);
-  const bool opened = !OpenedElsewhere(fArcType);
-  if (opened && !OpenArchive(fArcFile, fArchiveFile)) RaiseError(fArchiveFile, "", "0", E_FOPEN);
+  // Other kinds may be recognised, but only ZIP entries can be read here:
+  // the message names the kind found.
+  if (!unzip::IsZipKind(fArcType))
+    RaiseError(fArchiveFile, IsRecognised(fArcType) ? unzip::ArcTypeName(fArcType) : "", "0", E_INVALIDARCTYPE);
+  if (!OpenArchive(fArcFile, fArchiveFile)) RaiseError(fArchiveFile, "", "0", E_FOPEN);
 
   TByteFile output;
   auto wrapUp = [&] {
     if (OnDeactivate) OnDeactivate(this);
     fFileList.TearDown();
-    if (opened && !CloseArchive(fArcFile)) throw EInOutError(archive::MessageText(E_CLOSE), 0);
+    if (!CloseArchive(fArcFile)) throw EInOutError(archive::MessageText(E_CLOSE), 0);
   };
   auto stopTimer = [&] {
     if (!OnElapsedTime) return;
@@ -136,9 +126,11 @@ void TUnZIP::ExtractArchive(TByteFile& archive, TByteFile& output) {
   if (fStep == nullptr) return;
   try {
     WalkAndProcess(archive, output, *fStep);
+  } catch (const EInOutError&) {
+    // A read or seek the system refused ends the run; what was written stays.
+    NotifyError(fArchiveFile, "", "0", E_READERROR);
   } catch (const std::exception&) {
-    // A seek error (already told to OnError) or an input/output failure of
-    // the walk ends the run; what was written stays.
+    // Raised through RaiseError, which has told OnError already.
   }
   // The next run reads the end record afresh.
   fEndOfCentralDir.SignatureAtt = 0;
@@ -150,7 +142,11 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
   if (fArcType == atZipMV) {
     // Readies the first disk and positions past its spanning marker.
     passes = PrepareSpannedArchive(archive);
-    if (passes <= 0) return;
+    if (passes <= 0) {
+      // The set cannot be followed from here: say so rather than end quietly.
+      NotifyError(fArchiveFile, "", std::to_string(fCurrentVolume), E_BROKENCHAIN);
+      return;
+    }
   } else if (OnCorruptZipHeader &&
              (fHeaderFlags & (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) !=
                  (hfEndRecordRead | hfCentralHeaderFound | hfLocalHeaderFound)) {
@@ -167,11 +163,20 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
   // data begins.
   if (mode == wmCentralWalk) fPosition = fOffset;
   if (!archive.TrySeek(fPosition)) RaiseError(fArchiveFile, "", "0", E_SEEKERROR);
+  // A split archive that fit one piece still begins with the spanning
+  // marker; the local headers follow it.
+  if (mode == wmLocalScan && fArcType != atZipMV) {
+    uint32_t marker = 0;
+    if (ReadRecord(ReadProc, archive, &marker, sizeof marker) &&
+        (marker == SPANNED_MARKER_SIGNATURE || marker == ONE_PIECE_MARKER_SIGNATURE))
+      fPosition += 4;
+  }
   const int32_t start = fPosition;
 
   fCount = 0;
   const bool selectAll = unzip::SelectsAll(fFileSpec);
   for (int32_t pass = 0; pass < passes; ++pass) {
+    fClaimedSpans.Clear();
     {
       TorxTimerPause pause(*fTimer);
       // The header the walk just read tells whether its name is UTF-8.
@@ -199,14 +204,35 @@ bool TUnZIP::ReadLocalHeader(TByteFile& archive, const TEntryInfo& entry, std::s
     return false;
   }
   fPosition = entry.LocalHeaderOffset + static_cast<int32_t>(sizeof fLocalHeader);
-  storedName = unzip::StoredNameAsAnsi(ReadEntryName(archive, fPosition, fLocalHeader.FileNameLen),
-                                       fLocalHeader.GeneralPurpose);
+  std::string rawName;
+  try {
+    rawName = ReadEntryName(archive, fPosition, fLocalHeader.FileNameLen);
+  } catch (const EInOutError&) {
+    // The file ends inside the name.
+    NotifyError("", "", "0", E_BADLOCALHEADER);
+    return false;
+  }
+  storedName = unzip::StoredNameAsAnsi(rawName, fLocalHeader.GeneralPurpose);
+  // Told, not refused: the name is checked like any other before use.
+  if (rawName != entry.StoredName) NotifyError(storedName, "name differs from the directory", "0", E_BADLOCALHEADER);
+  return true;
+}
+
+bool TUnZIP::RefusedEntry(const TEntryInfo& entry, const std::string& storedName) {
+  unzip::TRefusal refusal = unzip::RefusalOf(entry, fLocalHeader, storedName);
+  const int64_t start = entry.LocalHeaderOffset;
+  const int64_t end = start + static_cast<int64_t>(sizeof fLocalHeader) + fLocalHeader.FileNameLen +
+                      fLocalHeader.ExtraFieldLen + entry.PackedSize;
+  if (refusal.id == 0 && !fClaimedSpans.Claim(start, end)) refusal = {E_BADLOCALHEADER, "overlaps another entry"};
+  if (refusal.id == 0) return false;
+  NotifyError(storedName, refusal.detail, "0", refusal.id);
   return true;
 }
 
 TUnZIP::TEntryResult TUnZIP::ExtractEntry(TByteFile& archive, TByteFile& output, TEntryInfo& entry) {
   std::string name;
   if (!ReadLocalHeader(archive, entry, name)) return TEntryResult::Next;
+  if (RefusedEntry(entry, name)) return TEntryResult::Next;
   BuildTargetPath(name);
   const rtl::TDateTime fileDate = DosDateToDateTime(static_cast<int32_t>(fLocalHeader.FileDate));
   if (!TestOnly && !PlaceableEntry(name)) return TEntryResult::Next;
@@ -339,11 +365,14 @@ bool TUnZIP::SearchPassword(TByteFile& archive) {
 
 void TUnZIP::ReportCrcVerdict(const TEntryInfo& entry, const std::string& storedName, bool ok, bool decoded) {
   const bool crcPass = decoded && (RunningCrc() ^ 0xFFFFFFFFu) == entry.CRC32;
+  const bool sizePass = decoded && DeclaredSizeMet();
   if (OnEnd) {
     TorxTimerPause pause(*fTimer);
-    OnEnd(this, fTargetPath, crcPass);
+    OnEnd(this, fTargetPath, crcPass && sizePass);
   } else if (ok && decoded && !crcPass) {
     NotifyError(storedName, "", "0", E_CRCERROR);
+  } else if (ok && decoded && !sizePass) {
+    NotifyError(storedName, "", "0", E_SIZEDIFFERS);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "archive/EntryChecks.h"
 #include "archive/UnBase.h"
 
 // One entry as the directory and its local header describe it.
@@ -28,7 +29,7 @@ class TUnZIP : public TUnBase {
   explicit TUnZIP(TComponent* owner = nullptr);
 
   // Runs the extraction; returns the number of entries begun. Raises
-  // E_RAISE when there is no archive, its type is not accepted or it cannot
+  // E_RAISE when there is no archive, it is not a ZIP archive or it cannot
   // be opened.
   int32_t Extract();
 
@@ -66,6 +67,10 @@ class TUnZIP : public TUnBase {
   bool ReadLocalHeader(TByteFile& archive, const TEntryInfo& entry, std::string& storedName);
 
   TEntryResult ExtractEntry(TByteFile& archive, TByteFile& output, TEntryInfo& entry);
+  // True (after OnError) for an entry that must not be decoded: a method
+  // or Zip64 form this engine lacks, a name with NUL, or data that overlaps
+  // an entry before it.
+  bool RefusedEntry(const TEntryInfo& entry, const std::string& storedName);
   // False for an entry that must not be written: a name leaving the target
   // directory (OnError 25243) or a directory entry (created, no error).
   bool PlaceableEntry(const std::string& storedName);
@@ -74,4 +79,5 @@ class TUnZIP : public TUnBase {
   bool TargetFileExists() const;
 
   const TEntryStep* fStep = nullptr;
+  unzip::TClaimedSpans fClaimedSpans;
 };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "archive/ArcHelpers.h"
 #include "archive/MessageTable.h"
 #include "archive/UnZipSelection.h"
@@ -116,27 +118,78 @@ TWalkMode TZipCommon::ChooseWalkMode() {
   return wmCentralWalk;
 }
 
+namespace {
+
+// Records that may follow the last header of each walk in a sound archive.
+bool EndsCentralWalk(uint32_t signature) {
+  return signature == END_OF_CENTRAL_DIR_SIGNATURE || signature == ZIP64_END_OF_CENTRAL_DIR_SIGNATURE ||
+         signature == DIGITAL_SIGNATURE_SIGNATURE;
+}
+bool EndsLocalScan(uint32_t signature) {
+  return signature == CENTRAL_FILE_HEADER_SIGNATURE || signature == END_OF_CENTRAL_DIR_SIGNATURE;
+}
+
+// The 16-bit entry count of the end record; 0xFFFF means "see the Zip64
+// record", which this walk does not read.
+constexpr uint16_t kCountInZip64Record = 0xFFFF;
+
+}  // namespace
+
 void TZipCommon::WalkDirectory(TByteFile& archive, TorxFileList& list, TWalkMode mode, int32_t start,
                                int32_t endBound, const std::function<bool(const std::string&)>& select,
                                bool selectAll) {
   list.Clear();
   fTotalBytes = 0;
+  TWalkDamage damage;
+  try {
+    damage = WalkRecords(archive, list, mode, start, endBound, select, selectAll);
+  } catch (const EInOutError&) {
+    // A name or record that the file ends inside.
+    damage = {E_READERROR, ""};
+  }
+  if (damage.id != 0) NotifyError(fArchiveFile, damage.detail, std::to_string(fCurrentVolume), damage.id);
+}
+
+TZipCommon::TWalkDamage TZipCommon::WalkRecords(TByteFile& archive, TorxFileList& list, TWalkMode mode,
+                                                int32_t start, int32_t endBound,
+                                                const std::function<bool(const std::string&)>& select,
+                                                bool selectAll) {
   const bool central = mode == wmCentralWalk;
   const int32_t headerSize = central ? sizeof(TCentralHeader) : sizeof(TLocalHeader);
   auto* record = central ? reinterpret_cast<uint8_t*>(&fCentralHeader) : reinterpret_cast<uint8_t*>(&fLocalHeader);
   const uint32_t signature = central ? CENTRAL_FILE_HEADER_SIGNATURE : LOCAL_FILE_HEADER_SIGNATURE;
+  const TWalkDamage cut{E_READERROR, ""};
 
   // 64-bit so that sizes from a damaged header cannot wrap the position.
   archive.Seek(start);
-  int64_t p = static_cast<int64_t>(start) + ReadProc(archive, record, headerSize, false, ckNone);
-  while (p < endBound) {
+  int32_t got = ReadProc(archive, record, headerSize, false, ckNone);
+  int64_t p = static_cast<int64_t>(start) + got;
+  int32_t walked = 0;
+  while (true) {
+    // The record that ends a walk may be shorter than the walk's headers.
+    if (got < 4) return cut;
     const uint32_t found = central ? fCentralHeader.SignatureAtt : fLocalHeader.SignatureAtt;
-    if (found != signature || Cancelled()) break;
+    if (found != signature) {
+      // The passes over a spanned set start on whatever disk is in the
+      // drive, so only there a foreign record is no proof of damage.
+      const bool sound = central ? EndsCentralWalk(found) : EndsLocalScan(found);
+      if (!sound && fArcType != atZipMV) return {E_NOHEADER, ""};
+      if (!central && found == CENTRAL_FILE_HEADER_SIGNATURE) return CheckDirectoryAfterScan(archive, p - got, endBound);
+      break;
+    }
+    if (got < headerSize) return cut;
+    if (Cancelled()) return {};
+    ++walked;
     auto position = static_cast<int32_t>(p);
     archive.Seek(position);
     const uint16_t nameLength = central ? fCentralHeader.FileNameLen : fLocalHeader.FileNameLen;
     if (central && (fCentralHeader.ExternalAttr & (FILE_ATTRIBUTE_DIRECTORY | 0x08))) {
-      position += nameLength;
+      // Directories and volume labels hold no data: one that does is a
+      // file whose attributes were damaged, and it is not extracted.
+      if (fCentralHeader.UnpackedSize != 0)
+        NotifyError(ReadEntryName(archive, position, nameLength), "", "0", E_INVALIDATTRIBUTE);
+      else
+        position += nameLength;
     } else {
       const std::string name = ReadEntryName(archive, position, nameLength);
       if (!name.empty() && select(NormalizeEntryName(name))) {
@@ -145,27 +198,59 @@ void TZipCommon::WalkDirectory(TByteFile& archive, TorxFileList& list, TWalkMode
           entry = {fCentralHeader.GeneralPurpose,        fCentralHeader.CompressionMethod,
                    static_cast<int32_t>(fCentralHeader.RelativeOffsetOfLocalHeader),
                    fCentralHeader.PackedSize,            fCentralHeader.UnpackedSize,
-                   fCentralHeader.CRC32,                 fCentralHeader.ExternalAttr};
+                   fCentralHeader.CRC32,                 fCentralHeader.ExternalAttr,
+                   name};
         } else {
           entry = {fLocalHeader.GeneralPurpose, fLocalHeader.CompressionMethod,
                    position - nameLength - static_cast<int32_t>(sizeof(TLocalHeader)),
                    fLocalHeader.PackedSize,     fLocalHeader.UnpackedSize,
-                   fLocalHeader.CRC32,          FILE_ATTRIBUTE_ARCHIVE};
+                   fLocalHeader.CRC32,          FILE_ATTRIBUTE_ARCHIVE,
+                   name};
         }
         fTotalBytes += static_cast<int32_t>(entry.UnpackedSize);
         const auto date = static_cast<int32_t>(central ? fCentralHeader.FileDate : fLocalHeader.FileDate);
         if (date > fNewestDate) fNewestDate = date;
         list.Add(entry);
-        if (!selectAll) break;
+        // A single plain name selects one entry: the rest is not looked at.
+        if (!selectAll) return {};
       }
     }
     p = position;
     p += central ? static_cast<int64_t>(fCentralHeader.ExtraFieldLen) + fCentralHeader.CommentLen
                  : static_cast<int64_t>(fLocalHeader.PackedSize) + fLocalHeader.ExtraFieldLen;
-    if (p >= endBound) break;
+    // Every walk ends on a record of its own: the end of the file is not
+    // one, except where a spanned entry goes on on the next disk.
+    if (p >= endBound) return fArcType == atZipMV ? TWalkDamage{} : cut;
     archive.Seek(static_cast<int32_t>(p));
-    const int32_t got = ReadProc(archive, record, headerSize, false, ckNone);
-    if (got < headerSize) break;
+    got = ReadProc(archive, record, headerSize, false, ckNone);
     p += got;
   }
+  const uint16_t promised = fEndOfCentralDir.TotalEntries;
+  if (central && fArcType != atZipMV && promised != kCountInZip64Record && (walked & 0xFFFF) != promised)
+    return {E_NOHEADER, std::to_string(walked) + " of " + std::to_string(promised) + " entries found"};
+  return {};
+}
+
+TZipCommon::TWalkDamage TZipCommon::CheckDirectoryAfterScan(TByteFile& archive, int64_t at, int64_t endBound) {
+  if (fArcType == atZipMV) return {};
+  const TWalkDamage cut{E_READERROR, ""};
+  int64_t p = at;
+  TCentralHeader header{};
+  while (p + static_cast<int64_t>(sizeof header) <= endBound) {
+    archive.Seek(static_cast<int32_t>(p));
+    if (archive.BlockRead(&header, sizeof header) < 4) return cut;
+    if (header.SignatureAtt != CENTRAL_FILE_HEADER_SIGNATURE) break;
+    p += static_cast<int64_t>(sizeof header) + header.FileNameLen + header.ExtraFieldLen + header.CommentLen;
+  }
+  TEndOfCentralDir end{};
+  archive.Seek(static_cast<int32_t>(std::min(p, endBound)));
+  if (archive.BlockRead(&end, sizeof end) != sizeof end) return cut;
+  if (end.SignatureAtt == ZIP64_END_OF_CENTRAL_DIR_SIGNATURE || end.SignatureAtt == DIGITAL_SIGNATURE_SIGNATURE)
+    return {};
+  if (end.SignatureAtt != END_OF_CENTRAL_DIR_SIGNATURE) return {E_NOHEADER, ""};
+  if (p + static_cast<int64_t>(sizeof end) + end.CommentLen > endBound) return cut;
+  // A plain archive's end record names where its directory starts (a
+  // self-extractor's may count from the start of the archive part).
+  if (fArcType == atZip && end.CentralDirOffset != at) return {E_NOHEADER, "directory offset"};
+  return {};
 }

@@ -104,7 +104,11 @@ class TZipCommon : public TReadWriteObj {
   TWalkMode ChooseWalkMode();
   // One pass over the directory from `start` to `endBound`: clears the list,
   // adds every selected entry, keeps TotalBytes and the newest date. With
-  // selectAll off the walk stops at the first selected entry.
+  // selectAll off the walk stops at the first selected entry. A walk that
+  // does not end on the record that follows it in a sound archive (a cut or
+  // foreign record, a step past the end of the file, fewer central records
+  // than the end record counts) keeps what it found and reports the damage
+  // once: 25236 for the end of the file, 25257 otherwise.
   void WalkDirectory(TByteFile& archive, TorxFileList& list, TWalkMode mode, int32_t start, int32_t endBound,
                      const std::function<bool(const std::string&)>& select, bool selectAll);
   int32_t NewestDate() const { return fNewestDate; }
@@ -145,6 +149,17 @@ class TZipCommon : public TReadWriteObj {
   int32_t fCurrentVolume = 0;  // its number
 
  private:
+  // What ended a directory walk early: a message id (0: nothing) and detail.
+  struct TWalkDamage {
+    int32_t id = 0;
+    std::string detail;
+  };
+  // The walk itself; WalkDirectory reports what it returns.
+  TWalkDamage WalkRecords(TByteFile& archive, TorxFileList& list, TWalkMode mode, int32_t start, int32_t endBound,
+                          const std::function<bool(const std::string&)>& select, bool selectAll);
+  // After a local scan that met the central directory at `at`: the
+  // directory must run on to a whole end record that points back at it.
+  TWalkDamage CheckDirectoryAfterScan(TByteFile& archive, int64_t at, int64_t endBound);
   bool PrepareSpannedVolume(TByteFile& archive);
   bool Ask(const TOnGetZipDisk& event);
 };

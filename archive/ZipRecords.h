@@ -4,13 +4,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 constexpr uint32_t LOCAL_FILE_HEADER_SIGNATURE = 0x04034B50;
 constexpr uint32_t CENTRAL_FILE_HEADER_SIGNATURE = 0x02014B50;
 constexpr uint32_t END_OF_CENTRAL_DIR_SIGNATURE = 0x06054B50;
+constexpr uint32_t ZIP64_END_OF_CENTRAL_DIR_SIGNATURE = 0x06064B50;
+constexpr uint32_t DIGITAL_SIGNATURE_SIGNATURE = 0x05054B50;
 // Only seen at the start of the first disk of a spanned archive.
 constexpr uint32_t SPANNED_MARKER_SIGNATURE = 0x08074B50;
+// "PK00": what some writers put in its place when a split archive ended up
+// as one piece.
+constexpr uint32_t ONE_PIECE_MARKER_SIGNATURE = 0x30304B50;
 
 #pragma pack(push, 1)
 struct TLocalHeader {
@@ -76,6 +82,7 @@ struct TEntryInfo {
   uint32_t UnpackedSize = 0;
   uint32_t CRC32 = 0;
   uint32_t ExternalAttr = 0;
+  std::string StoredName;  // as the walk read it, so that the local header can be held to it
 };
 
 // Owned copies of entry records, in the order they were added.

@@ -208,3 +208,21 @@ TEST_F(ZipSpanned, ExtractionContinuesADeflatedEntryAcrossDisks) {
   const std::string extracted = ReadFile("out/report.txt");
   EXPECT_TRUE(extracted == text) << "extracted " << extracted.size() << " of " << text.size() << " bytes";
 }
+
+// A set that cannot be followed (nobody to ask for the first disk) is
+// reported, not ended quietly.
+TEST_F(ZipSpanned, SetThatCannotBeFollowedIsReported) {
+  if (!MakeDisks()) GTEST_SKIP() << "zip missing";
+  InsertDisk(3);
+  std::vector<int32_t> errors;
+  TUnZIP unzip;
+  unzip.SetArchiveFile("R:\\sp.zip");
+  ASSERT_EQ(unzip.ArcType(), atZipMV);
+  unzip.SetExtractDir(Win("out"));
+  unzip.FileSpec().push_back("*.*");
+  unzip.OnError = [&](TObject*, const std::string&, const std::string&, const std::string&, int32_t id) {
+    errors.push_back(id);
+  };
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_EQ(errors, std::vector<int32_t>{25135});
+}

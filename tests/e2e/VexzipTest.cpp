@@ -221,3 +221,30 @@ TEST_F(VexzipTest, NamesLeavingTheTargetAreRefused) {
 }
 
 }  // namespace
+
+// Damage and foreign kinds never pass as whole: test and extract exit 1
+// (entry or archive damage) or 2 (not a ZIP archive) with the worded error.
+TEST_F(VexzipTest, DamagedAndForeignArchivesExitNonZero) {
+  MakeSourceTree();
+  if (!Shell("cd src && zip -q -0 -r ../good.zip readme.txt bin && head -c 200 ../good.zip > ../cut.zip && "
+             "gzip -c readme.txt > ../readme.gz")) {
+    GTEST_SKIP() << "no zip or gzip";
+  }
+  const struct {
+    const char* file;
+    int status;
+    const char* error;
+  } rows[] = {
+      {"cut.zip", 1, "cut.zip: Error reading file or unexpected end of file [E25236]"},
+      {"readme.gz", 2, "Invalid or unsupported archive type for this operation (gzip) [E25242]"},
+  };
+  for (const auto& row : rows) {
+    for (const char* command : {"t", "x"}) {
+      SCOPED_TRACE(std::string(command) + " " + row.file);
+      const Outcome outcome = Vexzip(std::string(command) + " " + row.file + " -d out");
+      EXPECT_EQ(outcome.status, row.status);
+      EXPECT_EQ(outcome.out.find("No errors"), std::string::npos);
+      EXPECT_NE(outcome.err.find(row.error), std::string::npos) << outcome.err;
+    }
+  }
+}
