@@ -41,6 +41,7 @@ function(vex_test_suite name)
   target_compile_definitions(${name} PRIVATE
     VEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VEX_BINARY_DIR="${PROJECT_BINARY_DIR}"
+    VEXUPD_VERSION="${PROJECT_VERSION}"
     VEX_SHARED_DIR="${PROJECT_SOURCE_DIR}/tests/shared")
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})

@@ -1,13 +1,7 @@
 #include "driver/Manifest.h"
 
-#include <windows.h>
-
-#include <cstdint>
-#include <set>
-
 #include "VEXLIB/VexWin.h"
 #include "rtl/ContainedPath.h"
-#include "rtl/DirTree.h"
 
 namespace driver {
 namespace {
@@ -17,30 +11,11 @@ std::string WithTrailingByteBackslash(const std::string& Path) {
   return Path.back() == '\\' ? Path : Path + "\\";
 }
 
-// The index a numbered key carries ("Source12" gives 12), written as
-// Numbered writes it; -1 for any other name.
-int32_t IndexOfKey(const std::string& Name) {
-  const size_t digits = Name.find_last_not_of("0123456789") + 1;
-  const std::string index = Name.substr(digits);
-  if (digits == 0 || index.empty() || index.size() > 10 || (index[0] == '0' && index.size() > 1)) return -1;
-  const int64_t value = std::stoll(index);
-  return value <= INT32_MAX ? static_cast<int32_t>(value) : -1;
-}
-
-// Entries 0 .. Count-1 of a section in index order; a count of 0 or less
-// means none. An index that no key of the section carries has only empty
-// values and no effect, so only the indices the keys name are visited: a
-// count of two thousand million costs nothing.
+// Entries 0 .. Count-1 of a section in index order, those that keys name.
 template <typename Action>
 void ForEachEntry(const TProfileFile& Manifest, const std::string& Section, const std::string& CountKey,
                   Action&& EachEntry) {
-  const int32_t count = Manifest.ReadInteger(Section, CountKey, 0);
-  std::set<int32_t> indices;
-  for (const std::string& name : Manifest.KeyNames(Section)) {
-    const int32_t index = IndexOfKey(name);
-    if (index >= 0 && index < count) indices.insert(index);
-  }
-  for (const int32_t i : indices) EachEntry(i);
+  for (const int32_t i : Manifest.EntryIndices(Section, CountKey)) EachEntry(i);
 }
 
 std::string Entry(const TProfileFile& Manifest, const std::string& Section, const std::string& Key, int32_t Index) {
@@ -101,7 +76,7 @@ void TUpdateManifest::DeleteItems(const TProfileFile& Manifest) {
     const std::string flag = Entry(Manifest, "Zip", "DeleteTaskFlag", i);
     // "\", "." and the like would empty the task directory itself.
     if (item.empty() || !Admit(Inside(item))) return;
-    tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) { rtl::DeleteDirFiles(taskDir + "\\" + item, true); });
+    tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) { actions_.EmptyDirectory(taskDir + "\\" + item); });
   });
 }
 
@@ -132,13 +107,13 @@ void TUpdateManifest::CopyFiles(const TProfileFile& Manifest, const std::string&
     if (!Admit(Inside(source) && Inside(dest, destForm))) return;
     const std::string from = WorkDir + source;
     if (flag.empty()) {
-      CopyFileA(from.c_str(), (RootDir + dest).c_str(), FALSE);
+      actions_.CopyFile(from, RootDir + dest);
       return;
     }
     // The task directory and Dest are joined as they are: Dest brings its
     // own leading backslash.
     tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) {
-      CopyFileA(from.c_str(), (taskDir + dest).c_str(), FALSE);
+      actions_.CopyFile(from, taskDir + dest);
     });
   });
 }
@@ -150,7 +125,7 @@ void TUpdateManifest::CreateShortcuts(const TProfileFile& Manifest, const std::s
     const std::string group = Entry(Manifest, "ICON", "ICONGROUP", i);
     if (program.empty() || name.empty() || group.empty()) return;
     if (!Admit(Inside(program) && Inside(group) && Inside(name))) return;
-    if (!vexlib::IsExistingFile(RootDir + program)) return;
+    if (!actions_.ProgramExists(RootDir + program)) return;
     shortcuts_.CreateShortcut(RootDir + program, name, kProgramsFolder, group);
   });
 }

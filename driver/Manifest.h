@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/ArchiveExtractor.h"
+#include "driver/ManifestActions.h"
 #include "driver/ProfileFile.h"
 #include "driver/Shortcut.h"
 #include "driver/TaskTable.h"
@@ -19,8 +20,9 @@ namespace driver {
 
 class TUpdateManifest : public IUpdateManifest {
  public:
-  TUpdateManifest(ITaskTable& Tasks, IArchiveExtractor& Extractor, IShortcutMaker& Shortcuts)
-      : tasks_(Tasks), extractor_(Extractor), shortcuts_(Shortcuts) {}
+  TUpdateManifest(ITaskTable& Tasks, IArchiveExtractor& Extractor, IShortcutMaker& Shortcuts,
+                  IManifestActions& Actions = TFileSystemActions::Instance())
+      : tasks_(Tasks), extractor_(Extractor), shortcuts_(Shortcuts), actions_(Actions) {}
 
   // WorkDir holds the extracted package, RootDir is the install root; either
   // may end in a backslash. Nothing happens without Update.Ini in WorkDir.
@@ -44,6 +46,7 @@ class TUpdateManifest : public IUpdateManifest {
   ITaskTable& tasks_;
   IArchiveExtractor& extractor_;
   IShortcutMaker& shortcuts_;
+  IManifestActions& actions_;
   int32_t refused_ = 0;
 };
 

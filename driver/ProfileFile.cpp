@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <set>
 
 namespace driver {
 namespace {
@@ -57,17 +58,48 @@ int32_t TProfileFile::ReadInteger(const std::string& Section, const std::string&
   return text.empty() ? Default : ParseIniInteger(text, Default);
 }
 
-std::vector<std::string> TProfileFile::KeyNames(const std::string& Section) const {
-  // A list that does not fit comes back cut to the buffer size - 2: grow.
+namespace {
+
+// A NUL-separated list of names from the profile service. A list that does
+// not fit comes back cut to the buffer size - 2: grow.
+std::vector<std::string> ReadNameList(const char* Section, const std::string& FileName) {
   for (DWORD size = 65536;; size *= 2) {
     std::vector<char> buffer(size);
-    const DWORD length = GetPrivateProfileStringA(Section.c_str(), nullptr, "", buffer.data(), size, fileName_.c_str());
+    const DWORD length = GetPrivateProfileStringA(Section, nullptr, "", buffer.data(), size, FileName.c_str());
     if (length + 2 == size && size < (1u << 30)) continue;
     std::vector<std::string> names;
     for (DWORD at = 0; at < length && buffer[at] != '\0'; at += static_cast<DWORD>(names.back().size()) + 1)
       names.emplace_back(buffer.data() + at);
     return names;
   }
+}
+
+// The index a numbered key carries ("Source12" gives 12), written as
+// Numbered writes it; -1 for any other name.
+int32_t IndexOfKey(const std::string& Name) {
+  const size_t digits = Name.find_last_not_of("0123456789") + 1;
+  const std::string index = Name.substr(digits);
+  if (digits == 0 || index.empty() || index.size() > 10 || (index[0] == '0' && index.size() > 1)) return -1;
+  const int64_t value = std::stoll(index);
+  return value <= INT32_MAX ? static_cast<int32_t>(value) : -1;
+}
+
+}  // namespace
+
+std::vector<std::string> TProfileFile::SectionNames() const { return ReadNameList(nullptr, fileName_); }
+
+std::vector<std::string> TProfileFile::KeyNames(const std::string& Section) const {
+  return ReadNameList(Section.c_str(), fileName_);
+}
+
+std::vector<int32_t> TProfileFile::EntryIndices(const std::string& Section, const std::string& CountKey) const {
+  const int32_t count = ReadInteger(Section, CountKey, 0);
+  std::set<int32_t> indices;
+  for (const std::string& name : KeyNames(Section)) {
+    const int32_t index = IndexOfKey(name);
+    if (index >= 0 && index < count) indices.insert(index);
+  }
+  return std::vector<int32_t>(indices.begin(), indices.end());
 }
 
 std::string TProfileFile::Numbered(const std::string& Key, int32_t Index) { return Key + std::to_string(Index); }

@@ -19,9 +19,15 @@ class TProfileFile {
 
   std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default) const;
   int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
-
-  // The key names of the section (its first occurrence), in file order.
+  // The file's section names, and the key names of a section (its first
+  // occurrence), in file order.
+  std::vector<std::string> SectionNames() const;
   std::vector<std::string> KeyNames(const std::string& Section) const;
+
+  // The entries 0 .. CountKey - 1 of Section that some key names, in index
+  // order: the others have only empty values and no effect, so a count of
+  // two thousand million costs nothing.
+  std::vector<int32_t> EntryIndices(const std::string& Section, const std::string& CountKey) const;
 
   // Key + the index in decimal: Source0, Source1, ...
   static std::string Numbered(const std::string& Key, int32_t Index);

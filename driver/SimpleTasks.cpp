@@ -10,11 +10,13 @@ namespace driver {
 
 TSimpleTasks::TSimpleTasks() : table_(std::make_unique<vexlib::TfnDBFTable>()) {}
 
-bool TSimpleTasks::Open(const std::string& RootDir) {
+bool TSimpleTasks::Open(const std::string& RootDir) { return OpenTable(rtl::JoinPath(RootDir, kTableFileName)); }
+
+bool TSimpleTasks::OpenTable(const std::string& TableName) {
   // A second Open points the table elsewhere.
   table_->Close();
   table_->SetExclusive(true);
-  table_->SetTableName(rtl::JoinPath(RootDir, kTableFileName));
+  table_->SetTableName(TableName);
   if (!vexlib::IsExistingFile(table_->TableName())) return false;
   table_->SetActive(true);
   return true;

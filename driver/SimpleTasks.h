@@ -27,6 +27,8 @@ class TSimpleTasks : public ITaskTable {
   // Points the table at CONFIG.TSK under RootDir and opens it (exclusive)
   // when the file exists; false, and the table closed, when it does not.
   bool Open(const std::string& RootDir) override;
+  // The same for a table of any name (a copy kept elsewhere).
+  bool OpenTable(const std::string& TableName);
   // Physical records, deleted ones included.
   uint32_t Count() override;
   // Positions on physical record Index and reads Flag and Dir (as text,

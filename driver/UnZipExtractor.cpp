@@ -1,6 +1,7 @@
 #include "driver/UnZipExtractor.h"
 
 #include "archive/UnZip.h"
+#include "driver/ArchiveTest.h"
 
 namespace driver {
 namespace {
@@ -64,16 +65,8 @@ bool TUnZipExtractor::ExtractPayload(const std::string& Archive, const std::stri
 }
 
 bool TUnZipExtractor::TestArchive(const std::string& Archive) {
-  try {
-    TUnZIP unzip(nullptr);
-    unzip.SetArcType(atZip);
-    unzip.SetArchiveFile(Archive);
-    unzip.TestOnly = true;
-    // An archive without entries is whole when nothing went wrong reading it.
-    return ExtractAll(unzip).Faults == 0;
-  } catch (...) {
-    return false;
-  }
+  // An archive without entries is whole when nothing went wrong reading it.
+  return driver::TestArchive(Archive, true).Sound();
 }
 
 }  // namespace driver

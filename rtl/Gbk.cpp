@@ -28,4 +28,9 @@ std::string Convert(std::string_view text, UINT from, UINT to) {
 std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, CP_UTF8, kGbk); }
 std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, kGbk, CP_UTF8); }
 
+bool IsGbkText(std::string_view Text) {
+  if (Text.empty()) return true;
+  return MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, Text.data(), static_cast<int>(Text.size()), nullptr, 0) > 0;
+}
+
 }  // namespace rtl

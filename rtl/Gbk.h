@@ -11,6 +11,9 @@ namespace rtl {
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
 
+// True when every byte of Text belongs to a valid code page 936 character.
+bool IsGbkText(std::string_view Text);
+
 }  // namespace rtl
 
 // The GBK bytes of a UTF-8 literal, converted once and kept.

@@ -54,8 +54,9 @@ TEST_F(VexdbfTool, CsvOfAShapelibTableLeavesItUnchanged) {
 }
 
 TEST_F(VexdbfTool, ErrorsPrintTheWordedMessageAndExit1) {
-  EXPECT_EQ(Run("--utf8 missing.dbf"), 1);
-  EXPECT_EQ(err, "vexdbf: 文件 missing.dbf 不存在\n");
+  // The system's reason comes first, in the terminal's encoding by default.
+  EXPECT_EQ(Run("missing.dbf"), 1);
+  EXPECT_EQ(err, "vexdbf: missing.dbf: 系统找不到指定的文件。\n");
   EXPECT_FALSE(access(box.Path("missing.dbf").c_str(), F_OK) == 0);
   box.Run("head -c 40 t.dbf > cut.dbf");
   EXPECT_EQ(Run("--utf8 cut.dbf"), 1);

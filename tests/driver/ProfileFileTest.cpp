@@ -32,6 +32,17 @@ TEST(IniInteger, DecimalHexadecimalAndDefaults) {
   EXPECT_EQ(ParseIniInteger("-0x2", 7), 7);
 }
 
+TEST(ProfileFile, ListsSectionsKeysAndTheNamedEntries) {
+  Sandbox box;
+  box.Write("C:\\p.ini", "[Zip]\r\nCount=9\r\nSource0=a\r\nTaskFlag12=b\r\nx99999999999=c\r\n[File]\r\n[Icon]\r\nName=n\r\n");
+  const driver::TProfileFile ini("C:\\p.ini");
+  EXPECT_EQ(ini.SectionNames(), (std::vector<std::string>{"Zip", "File", "Icon"}));
+  EXPECT_EQ(ini.KeyNames("zip"), (std::vector<std::string>{"Count", "Source0", "TaskFlag12", "x99999999999"}));
+  // TaskFlag12 lies beyond the count; eleven digits are no index.
+  EXPECT_EQ(ini.EntryIndices("Zip", "Count"), std::vector<int32_t>{0});
+  EXPECT_EQ(ini.EntryIndices("File", "Count"), std::vector<int32_t>{});
+}
+
 TEST(ProfileFile, ReadsThroughTheProfileService) {
   Sandbox box;
   box.Write("C:\\p.ini", "[Zip]\r\nCount=0x2\r\nSource0=a.zip\r\n[File]\r\nLong=" + std::string(3000, 'v') + "\r\n");

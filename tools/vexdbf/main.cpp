@@ -2,9 +2,12 @@
 // table is opened read-only and never changed.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <iostream>
 #include <string>
 
+#include "ConsoleText.h"
+#include "ToolConventions.h"
 #include "VEXLIB/DB/TableText.h"
 #include "rtl/Exception.h"
 #include "rtl/Gbk.h"
@@ -12,48 +15,59 @@
 namespace {
 
 const char kUsage[] =
-    "usage: vexdbf [--csv] [--utf8] TABLE.dbf\n"
-    "  --csv   one CSV row per record, field names first, deleted records marked\n"
-    "          with * in the last column\n"
-    "  --utf8  convert names and values from code page 936 to UTF-8\n";
-
-// Names inside the program are in code page 936, as on Windows, where the
-// arguments arrive in it; POSIX systems hand them over in UTF-8.
-std::string TableNameFromArgument(const std::string& argument) {
-#ifdef _WIN32
-  return argument;
-#else
-  return rtl::Utf8ToGbk(argument);
-#endif
-}
+    "usage: vexdbf [--csv] [--cp936] TABLE.dbf\n"
+    "Shows a DBF table (such as an installation's CONFIG.TSK): its field list and\n"
+    "records, or CSV. The table is opened read-only and never changed.\n"
+    "  --csv        one CSV row per record, field names first, deleted records\n"
+    "               marked with * in the last column\n"
+    "  --cp936      print names and values in code page 936 as stored, not in the\n"
+    "               terminal's encoding\n"
+    "  --utf8       convert from code page 936 to UTF-8 (the default on POSIX)\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n"
+    "Exit status: 0 shown, 1 the table is missing or cannot be read, 2 usage error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const toolkit::TToolInfo tool{"vexdbf", kUsage};
   vexlib::TTableTextOptions options;
-  std::string tableName;
+  bool raw = false, utf8 = false;
+  std::string tableArgument;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
+    if (const std::optional<int> answered = toolkit::StandardOption(argument, tool)) return *answered;
     if (argument == "--csv") {
       options.Csv = true;
     } else if (argument == "--utf8") {
-      options.Utf8 = true;
-    } else if (argument == "-h" || argument == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
+      utf8 = true;
+    } else if (argument == "--cp936") {
+      raw = true;
     } else if (argument.size() > 1 && argument[0] == '-' && argument[1] == '-') {
       std::fprintf(stderr, "vexdbf: unknown option %s\n%s", argument.c_str(), kUsage);
       return 2;
-    } else if (tableName.empty()) {
-      tableName = TableNameFromArgument(argument);
+    } else if (tableArgument.empty()) {
+      tableArgument = argument;
     } else {
       std::fprintf(stderr, "vexdbf: one table at a time\n%s", kUsage);
       return 2;
     }
   }
-  if (tableName.empty()) {
+  if (tableArgument.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
+  }
+  if (raw && utf8) {
+    std::fprintf(stderr, "vexdbf: --cp936 and --utf8 exclude each other\n%s", kUsage);
+    return 2;
+  }
+  toolkit::SetRawConsoleOutput(raw);
+  options.Utf8 = utf8 || toolkit::ConsoleConverts();
+  const std::string tableName = toolkit::FromConsole(tableArgument);
+  const std::string reason = toolkit::UnreadableReason(tableName);
+  if (!reason.empty()) {
+    toolkit::ReportUnreadable(tool, tableName, reason);
+    return 1;
   }
   try {
     vexlib::TDBFListingTable table;

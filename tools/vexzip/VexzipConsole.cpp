@@ -10,9 +10,36 @@
 
 namespace vexzip {
 
+using toolkit::FromConsole;
+using toolkit::ToConsole;
+
 namespace {
 
-constexpr int kBarWidth = 40;
+// Wide enough for the figures, narrow enough for any terminal.
+constexpr size_t kLineWidth = 79;
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+std::string Bytes(double count) {
+  const char* units[] = {"B", "KB", "MB", "GB"};
+  int unit = 0;
+  while (count >= 1024 && unit < 3) {
+    count /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", count, units[unit]);
+  return text;
+}
+
+// The end of a name that is too long for the line, cut at a character.
+std::string TailOf(const std::string& text, size_t width) {
+  if (text.size() <= width) return text;
+  if (width <= 3) return std::string();
+  size_t at = text.size() - width + 3;
+  // Not inside a UTF-8 character.
+  while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+  return "..." + text.substr(at);
+}
 
 std::string ReadAnswer() {
   std::string line;
@@ -25,17 +52,20 @@ std::string ReadAnswer() {
 
 Console::Console() : inputIsTerminal_(isatty(0) != 0), errorIsTerminal_(isatty(2) != 0) {}
 
-void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb) {
+void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bool quiet) {
   unzip.OnError = [this](TObject*, const std::string& fileName, const std::string& extra, const std::string&,
                          int32_t id) { ShowError(fileName, extra, id); };
   const std::string verb = beginVerb;
-  unzip.OnBegin = [this, verb](TObject*, const std::string& fileName, int32_t, bool&) {
+  unzip.OnBegin = [this, verb, quiet](TObject*, const std::string& fileName, int32_t, bool&) {
+    currentEntry_ = fileName;
+    if (quiet) return;
     EndProgress();
     std::printf("%12s: %s\n", verb.c_str(), ToConsole(fileName).c_str());
     std::fflush(stdout);
   };
-  if (errorIsTerminal_) {
-    unzip.OnProgress = [this](TObject*, uint8_t, uint8_t byArchive) { ShowProgress(byArchive); };
+  if (errorIsTerminal_ && !quiet) {
+    started_ = std::chrono::steady_clock::now();
+    unzip.OnProgress = [this, &unzip](TObject*, uint8_t, uint8_t) { ShowProgress(unzip); };
   }
   if (askOverwrite) {
     unzip.ConfirmOverwrites = true;
@@ -61,22 +91,29 @@ void Console::ShowError(const std::string& fileName, const std::string& extra, i
   std::fprintf(stderr, "%s [E%d]\n", ToConsole(line).c_str(), static_cast<int>(id));
 }
 
-void Console::ShowProgress(uint8_t byArchive) {
-  if (byArchive == lastPercent_) return;
-  lastPercent_ = byArchive;
-  const int filled = byArchive * kBarWidth / 100;
-  std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-               std::string(kBarWidth - filled, ' ').c_str(), static_cast<int>(byArchive));
+void Console::ShowProgress(const TUnZIP& unzip) {
+  if (currentEntry_.empty()) return;  // the directory is still being read
+  const auto now = std::chrono::steady_clock::now();
+  if (progressShown_ && now - lastShown_ < kRedrawInterval) return;
+  lastShown_ = now;
+  const double total = unzip.TotalBytes();
+  const double done = total - unzip.ArchiveRemaining();
+  const double seconds = std::chrono::duration<double>(now - started_).count();
+  std::string line = Bytes(done) + " of " + Bytes(total);
+  line += "  " + Bytes(seconds > 0 ? done / seconds : 0) + "/s";
+  line += "  ";
+  line += TailOf(ToConsole(currentEntry_), kLineWidth > line.size() ? kLineWidth - line.size() : 0);
+  // Erases the rest of a longer line shown before.
+  std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
   std::fflush(stderr);
   progressShown_ = true;
 }
 
 void Console::EndProgress() {
   if (!progressShown_) return;
-  std::fprintf(stderr, "\r%*s\r", kBarWidth + 8, "");
+  std::fprintf(stderr, "\r\x1b[K");
   std::fflush(stderr);
   progressShown_ = false;
-  lastPercent_ = -1;
 }
 
 void Console::AskOverwrite(TUnZIP& unzip, const std::string& fileName, TOverwriteMode& mode) {

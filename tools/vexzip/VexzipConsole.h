@@ -1,8 +1,9 @@
 // What vexzip shows and asks on the console while the component runs: one
 // line per error, the overwrite and password questions (only on a
-// terminal), and a progress bar on a terminal.
+// terminal), and a progress line on a terminal.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -16,16 +17,16 @@ class Console {
 
   // Hooks the component's events up to this console. askOverwrite: ask
   // OnFileExists on a terminal (skip elsewhere); without it the component's
-  // own settings decide.
-  void Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb);
+  // own settings decide. quiet: no progress and no line per entry.
+  void Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bool quiet);
 
   bool ErrorsReported() const { return errorsReported_; }
-  // Ends a progress bar line, if one is showing.
+  // Ends a progress line, if one is showing.
   void EndProgress();
 
  private:
   void ShowError(const std::string& fileName, const std::string& extra, int32_t id);
-  void ShowProgress(uint8_t byArchive);
+  void ShowProgress(const TUnZIP& unzip);
   void AskOverwrite(TUnZIP& unzip, const std::string& fileName, TOverwriteMode& mode);
   void AskPassword(const std::string& fileName, std::string& password, bool& tryAgain);
 
@@ -33,7 +34,9 @@ class Console {
   bool errorIsTerminal_;
   bool errorsReported_ = false;
   bool progressShown_ = false;
-  int lastPercent_ = -1;
+  std::string currentEntry_;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point lastShown_;
 };
 
 }  // namespace vexzip

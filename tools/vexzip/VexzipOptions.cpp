@@ -6,16 +6,26 @@
 namespace vexzip {
 
 const char* UsageText() {
-  return "usage: vexzip l ARCHIVE\n"
-         "       vexzip t ARCHIVE [FILESPEC...]\n"
-         "       vexzip x ARCHIVE [FILESPEC...]\n"
+  return "usage: vexzip [OPTIONS] l ARCHIVE\n"
+         "       vexzip [OPTIONS] t ARCHIVE [FILESPEC...]\n"
+         "       vexzip [OPTIONS] x ARCHIVE [FILESPEC...]\n"
+         "Lists (l), tests (t) or extracts (x) a ZIP archive with the update\n"
+         "installer's own extraction engine.\n"
          "options:\n"
          "  -d DIR       extract into DIR (default: the archive's directory)\n"
          "  -o           overwrite existing files without asking\n"
          "  -n           never overwrite existing files\n"
          "  -j           do not recreate stored directories\n"
          "  -p PASSWORD  try this password (repeatable)\n"
-         "  -b N         allow archive comments of up to N bytes when locating the directory\n";
+         "  -b N         allow archive comments of up to N bytes when locating the directory\n"
+         "  -q           quiet: no progress display and no line per entry\n"
+         "  --cp936      print names in code page 936 as stored, not in the terminal's encoding\n"
+         "  -h, --help   show this help and exit\n"
+         "  --version    show the version and exit\n"
+         "A progress line (bytes done of total, rate, current entry) is shown on\n"
+         "standard error while it is a terminal.\n"
+         "Exit status: 0 nothing reported, 1 some entry had an error, 2 the run\n"
+         "failed (the archive is missing, unreadable or not an archive), 3 usage error.\n";
 }
 
 namespace {
@@ -76,6 +86,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       options.overwrite = wanted;
     } else if (arg == "-j") {
       options.junkPaths = true;
+    } else if (arg == "-q") {
+      options.quiet = true;
+    } else if (arg == "--cp936") {
+      options.rawOutput = true;
     } else {
       error = "unknown option " + arg;
       return std::nullopt;

@@ -1,6 +1,6 @@
 // The command line of vexzip:
 //   vexzip l ARCHIVE | t ARCHIVE [FILESPEC...] | x ARCHIVE [FILESPEC...]
-//     -d DIR  -o|-n  -j  -p PASSWORD (repeatable)  -b N
+//     -d DIR  -o|-n  -j  -p PASSWORD (repeatable)  -b N  -q  --cp936
 #pragma once
 
 #include <optional>
@@ -21,6 +21,8 @@ struct Options {
   bool junkPaths = false;
   std::vector<std::string> passwords;
   std::optional<int> commentBufferSize;
+  bool quiet = false;      // no progress display, no line per entry
+  bool rawOutput = false;  // names in code page 936 as stored
 };
 
 // Parses argv[1..]; on a usage error returns nothing and sets `error`.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ConsoleText.h"
+#include "ToolConventions.h"
 #include "VexzipConsole.h"
 #include "VexzipOptions.h"
 #include "archive/UnZip.h"
@@ -50,7 +51,7 @@ void ListEntries(TUnZIP& unzip) {
   const int32_t count = unzip.List([&](const TListedEntry& entry) {
     std::printf("%8u  %-7s%8u %3d%% %s %08x  %s%s\n", entry.UnpackedSize, MethodName(entry.Method).c_str(),
                 entry.PackedSize, Percent(entry.PackedSize, entry.UnpackedSize),
-                DosDateText(entry.DosDateTime).c_str(), entry.CRC32, vexzip::ToConsole(entry.Name).c_str(),
+                DosDateText(entry.DosDateTime).c_str(), entry.CRC32, toolkit::ToConsole(entry.Name).c_str(),
                 (entry.FlagWord & 1) ? " (encrypted)" : "");
     totalPacked += entry.PackedSize;
     totalUnpacked += entry.UnpackedSize;
@@ -62,20 +63,12 @@ void ListEntries(TUnZIP& unzip) {
               static_cast<int>(count));
 }
 
-// The component reads a directory without drive as one below the root of
-// the current drive; a user means the working directory.
-std::string FullPath(const std::string& path) {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-  return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : path;
-}
-
 void Configure(TUnZIP& unzip, const vexzip::Options& options) {
   // The comment allowance governs how the archive is recognised, so it
   // comes before the archive.
   if (options.commentBufferSize) unzip.SetZipCmntBufSize(*options.commentBufferSize);
-  unzip.SetArchiveFile(FullPath(options.archive));
-  if (!options.extractDir.empty()) unzip.SetExtractDir(FullPath(options.extractDir));
+  unzip.SetArchiveFile(toolkit::FullPath(options.archive));
+  if (!options.extractDir.empty()) unzip.SetExtractDir(toolkit::FullPath(options.extractDir));
   // Patterns match the whole stored path, so they are added as given.
   if (options.fileSpec.empty()) {
     unzip.FileSpec().push_back("*.*");
@@ -99,13 +92,24 @@ void Configure(TUnZIP& unzip, const vexzip::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const toolkit::TToolInfo tool{"vexzip", vexzip::UsageText()};
   std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(vexzip::FromConsole(argv[i]));
+  for (int i = 1; i < argc; ++i) {
+    if (const std::optional<int> answered = toolkit::StandardOption(argv[i], tool)) return *answered;
+    arguments.push_back(toolkit::FromConsole(argv[i]));
+  }
   std::string error;
   const std::optional<vexzip::Options> options = vexzip::ParseOptions(arguments, error);
   if (!options) {
     std::fprintf(stderr, "vexzip: %s\n%s", error.c_str(), vexzip::UsageText());
     return kUsage;
+  }
+  toolkit::SetRawConsoleOutput(options->rawOutput);
+  const std::string archiveName = toolkit::ToConsole(options->archive);
+  const std::string reason = toolkit::UnreadableReason(toolkit::FullPath(options->archive));
+  if (!reason.empty()) {
+    toolkit::ReportUnreadable(tool, options->archive, reason);
+    return kRunFailed;
   }
 
   vexzip::Console console;
@@ -114,7 +118,7 @@ int main(int argc, char** argv) {
     Configure(unzip, *options);
     const bool testing = options->command == vexzip::Command::Test;
     console.Attach(unzip, options->overwrite == vexzip::Overwrite::Ask && !testing,
-                   testing ? "testing" : "extracting");
+                   testing ? "testing" : "extracting", options->quiet);
     if (options->command == vexzip::Command::List) {
       ListEntries(unzip);
     } else {
@@ -122,13 +126,13 @@ int main(int argc, char** argv) {
       console.EndProgress();
       if (testing && !console.ErrorsReported()) {
         std::printf("No errors detected in %d entries of %s.\n", static_cast<int>(count),
-                    vexzip::ToConsole(options->archive).c_str());
+                    archiveName.c_str());
       }
     }
   } catch (const std::exception& e) {
     console.EndProgress();
-    std::fprintf(stderr, "vexzip: %s: %s\n", vexzip::ToConsole(options->archive).c_str(),
-                 vexzip::ToConsole(e.what()).c_str());
+    std::fprintf(stderr, "vexzip: %s: %s\n", archiveName.c_str(),
+                 toolkit::ToConsole(e.what()).c_str());
     return kRunFailed;
   }
   return console.ErrorsReported() ? kEntryErrors : kClean;
