@@ -107,13 +107,13 @@ void TUpdateManifest::CopyFiles(const TProfileFile& Manifest, const std::string&
     if (!Admit(Inside(source) && Inside(dest, destForm))) return;
     const std::string from = WorkDir + source;
     if (flag.empty()) {
-      actions_.CopyFile(from, RootDir + dest);
+      actions_.CopyOneFile(from, RootDir + dest);
       return;
     }
     // The task directory and Dest are joined as they are: Dest brings its
     // own leading backslash.
     tasks_.ForEachTaskDir(flag, [&](const std::string& taskDir) {
-      actions_.CopyFile(from, taskDir + dest);
+      actions_.CopyOneFile(from, taskDir + dest);
     });
   });
 }

@@ -9,7 +9,7 @@ namespace driver {
 
 void TFileSystemActions::EmptyDirectory(const std::string& Dir) { rtl::DeleteDirFiles(Dir, true); }
 
-void TFileSystemActions::CopyFile(const std::string& From, const std::string& To) {
+void TFileSystemActions::CopyOneFile(const std::string& From, const std::string& To) {
   CopyFileA(From.c_str(), To.c_str(), FALSE);
 }
 

@@ -14,7 +14,7 @@ class IManifestActions {
   // Deletes the files and subdirectories of Dir; Dir itself stays.
   virtual void EmptyDirectory(const std::string& Dir) = 0;
   // Copies From over To; a failure is ignored.
-  virtual void CopyFile(const std::string& From, const std::string& To) = 0;
+  virtual void CopyOneFile(const std::string& From, const std::string& To) = 0;
   virtual bool ProgramExists(const std::string& Program) = 0;
 };
 
@@ -22,7 +22,7 @@ class IManifestActions {
 class TFileSystemActions : public IManifestActions {
  public:
   void EmptyDirectory(const std::string& Dir) override;
-  void CopyFile(const std::string& From, const std::string& To) override;
+  void CopyOneFile(const std::string& From, const std::string& To) override;
   bool ProgramExists(const std::string& Program) override;
 
   static TFileSystemActions& Instance();

@@ -30,7 +30,7 @@ bool TPlanRecorder::CreateShortcut(const std::string& Target, const std::string&
 
 void TPlanRecorder::EmptyDirectory(const std::string& Dir) { steps_.push_back("empty    " + Dir); }
 
-void TPlanRecorder::CopyFile(const std::string& From, const std::string& To) {
+void TPlanRecorder::CopyOneFile(const std::string& From, const std::string& To) {
   steps_.push_back("copy     " + InPackage(From) + " to " + To);
 }
 

@@ -37,7 +37,7 @@ class TPlanRecorder : public IArchiveExtractor, public IShortcutMaker, public IM
   bool CreateShortcut(const std::string& Target, const std::string& Name, uint8_t Location,
                       const std::string& Group) override;
   void EmptyDirectory(const std::string& Dir) override;
-  void CopyFile(const std::string& From, const std::string& To) override;
+  void CopyOneFile(const std::string& From, const std::string& To) override;
   // Whether the program is there shows only at the update; the plan names
   // the shortcut with that condition.
   bool ProgramExists(const std::string& Program) override;
