@@ -1,5 +1,8 @@
 #include "archive/FileAttr.h"
 
+#include <algorithm>
+#include <iterator>
+
 const int32_t TorxFileAttr::kBits[kFlagCount] = {0x20, 0x02, 0x01, 0x04, 0x800, 0x08, 0x10, 0x100};
 
 TorxFileAttr::TorxFileAttr() { SetftFileAttr(0); }
@@ -39,6 +42,9 @@ void TorxFileAttr::Recompute() {
 }
 
 void TorxFileAttr::Assign(const TorxFileAttr& source) {
-  // Flag by flag, as the published setters would do it.
-  for (int flag = 0; flag < kFlagCount; ++flag) SetFlag(flag, source.flags_[flag]);
+  // As a whole: going through the setters would let the target's old flags
+  // and the "all equal" rule leak into the result.
+  std::copy(std::begin(source.flags_), std::end(source.flags_), std::begin(flags_));
+  anyFile_ = source.anyFile_;
+  Recompute();
 }

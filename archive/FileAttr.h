@@ -35,8 +35,8 @@ class TorxFileAttr : public TPersistent {
   void SetftTemporary(bool value) { SetFlag(kTemporary, value); }
   void SetftAnyFile(bool value);
 
-  // Copies the eight flags of another filter (not the combined value and
-  // not "any file" as such).
+  // Copies the eight flags of another filter as they are, and with them its
+  // "any file" state: the target then filters exactly like the source.
   void Assign(const TorxFileAttr& source);
 
  private:

@@ -81,6 +81,25 @@ TEST(TorxFileAttr, AnyFileAndAssign) {
   EXPECT_EQ(mixed.ftFileAttr(), 0x03);
 }
 
+// Assign copies the flags as they are, whatever the target held before.
+TEST(TorxFileAttr, AssignCopiesTheFlagsAsTheyAre) {
+  const struct {
+    int32_t source;
+    int32_t target;
+    int32_t expected;
+  } cases[] = {{0x02, 0x20, 0x02}, {0x20, 0x02, 0x20}, {0x01, 0x00, 0x01}, {0x00, 0x21, 2367}, {0x900, 0x08, 0x900}};
+  for (const auto& c : cases) {
+    TorxFileAttr source;
+    source.SetftFileAttr(c.source);
+    TorxFileAttr target;
+    target.SetftFileAttr(c.target);
+    target.Assign(source);
+    EXPECT_EQ(target.ftFileAttr(), c.expected) << c.source << " into " << c.target;
+    EXPECT_EQ(target.ftAnyFile(), source.ftAnyFile()) << c.source << " into " << c.target;
+    EXPECT_EQ(FlagsSet(target), FlagsSet(source)) << c.source << " into " << c.target;
+  }
+}
+
 TEST(TorxTimer, StopWithoutStartKeepsValue) {
   TorxTimer timer;
   timer.Stop();
