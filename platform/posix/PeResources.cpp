@@ -18,7 +18,14 @@ constexpr uint16_t kPe32 = 0x10B;
 constexpr uint16_t kPe32Plus = 0x20B;
 constexpr uint32_t kResourceDirectoryIndex = 2;
 constexpr uint32_t kHighBit = 0x80000000u;
-constexpr uint16_t kNeutralLanguage = 0;
+// The stand-in is a Chinese (PRC) system, as its code page 936 says. A
+// resource asked for in no particular language is taken in the first of
+// these that the module has, else in whichever language comes first.
+constexpr uint16_t kNeutralLanguage = 0x0000;
+constexpr uint16_t kUserLanguage = 0x0804;
+constexpr uint16_t kUserLanguageNeutral = kUserLanguage & 0x3FF;
+constexpr uint16_t kEnglish = 0x0409;
+constexpr uint16_t kPreferredLanguages[] = {kNeutralLanguage, kUserLanguage, kUserLanguageNeutral, kEnglish};
 
 bool Matches(const ResourceId& a, const ResourceId& b) {
   return a.isNumber == b.isNumber && (a.isNumber ? a.number == b.number : a.name == b.name);
@@ -168,6 +175,15 @@ std::optional<std::vector<PeResourceModule::Entry>> PeResourceModule::ReadDirect
   return entries;
 }
 
+const PeResourceModule::Entry* PeResourceModule::ChooseLanguage(const std::vector<Entry>& languages) {
+  for (uint16_t wanted : kPreferredLanguages) {
+    for (const Entry& language : languages) {
+      if (language.id.Is(wanted)) return &language;
+    }
+  }
+  return &languages.front();
+}
+
 std::optional<ResourceRecord> PeResourceModule::Locate(const ResourceId& type, const ResourceId& name,
                                                        DWORD* error) {
   *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
@@ -185,14 +201,10 @@ std::optional<ResourceRecord> PeResourceModule::Locate(const ResourceId& type, c
   *error = ERROR_RESOURCE_NAME_NOT_FOUND;
   const auto nameEntry = find(typeEntry->offset, name);
   if (!nameEntry) return std::nullopt;
-  // The language: neutral when there is one, else the first.
   *error = ERROR_RESOURCE_DATA_NOT_FOUND;
   const auto languages = ReadDirectory(nameEntry->offset);
   if (!languages || languages->empty()) return std::nullopt;
-  const Entry* chosen = &languages->front();
-  for (const Entry& language : *languages) {
-    if (language.id.Is(kNeutralLanguage)) chosen = &language;
-  }
+  const Entry* chosen = ChooseLanguage(*languages);
   if (chosen->isDirectory) return std::nullopt;
   uint32_t dataRva = 0;
   uint32_t dataSize = 0;

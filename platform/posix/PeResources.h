@@ -37,6 +37,8 @@ class PeResourceModule : public ResourceModule {
 
   PeResourceModule(int fd, uint64_t fileSize) : fd_(fd), fileSize_(fileSize) {}
   bool ParseHeaders();
+  // The entry of a non-empty language directory that Windows would take.
+  static const Entry* ChooseLanguage(const std::vector<Entry>& languages);
   std::optional<uint64_t> FileOffsetOf(uint32_t rva, uint32_t size) const;
   std::optional<std::vector<Entry>> ReadDirectory(uint32_t offset);
   std::optional<ResourceId> ReadName(uint32_t offset);

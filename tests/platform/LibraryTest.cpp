@@ -22,47 +22,68 @@ void Put32(std::string& image, size_t at, uint32_t value) {
   Put16(image, at + 2, value >> 16);
 }
 
-// A resource-only 32-bit DLL whose RT_STRING table holds the given blocks
-// (block number -> 16 strings), laid out as a linker would.
-std::string BuildStringTableDll(const std::map<uint16_t, std::vector<std::u16string>>& blocks) {
+// One string-table block of a given language: 16 strings, missing ones empty.
+struct StringBlock {
+  uint16_t number;
+  uint16_t language;
+  std::vector<std::u16string> strings;
+};
+
+constexpr uint16_t kChinese = 0x0804;
+
+std::string BlockBytes(const std::vector<std::u16string>& strings) {
+  std::string block;
+  for (size_t i = 0; i < 16; ++i) {
+    const std::u16string text = i < strings.size() ? strings[i] : std::u16string();
+    block += static_cast<char>(text.size() & 0xFF);
+    block += static_cast<char>(text.size() >> 8);
+    for (char16_t c : text) {
+      block += static_cast<char>(c & 0xFF);
+      block += static_cast<char>(c >> 8);
+    }
+  }
+  return block;
+}
+
+// A resource-only 32-bit DLL whose RT_STRING table holds the given blocks,
+// laid out as a linker would (entries sorted by number, then language).
+std::string BuildStringTableDll(const std::vector<StringBlock>& blocks) {
   constexpr uint32_t kRsrcRva = 0x1000;
   constexpr uint32_t kRsrcFile = 0x200;
+  std::map<uint16_t, std::map<uint16_t, const StringBlock*>> byNumber;
+  for (const StringBlock& block : blocks) byNumber[block.number][block.language] = &block;
+  const uint32_t names = static_cast<uint32_t>(byNumber.size());
   const uint32_t count = static_cast<uint32_t>(blocks.size());
-  // root dir, type dir, one language dir per block, one data entry per block, data.
+  // root dir, type dir, one language dir per block number, one data entry per block, data.
   const uint32_t typeDir = 16 + 8;
-  const uint32_t languageDirs = typeDir + 16 + 8 * count;
-  const uint32_t dataEntries = languageDirs + 24 * count;
-  uint32_t dataStart = dataEntries + 16 * count;
-  std::string rsrc(dataStart, '\0');
+  const uint32_t languageDirs = typeDir + 16 + 8 * names;
+  const uint32_t dataEntries = languageDirs + 16 * names + 8 * count;
+  std::string rsrc(dataEntries + 16 * count, '\0');
   Put16(rsrc, 14, 1);
   Put32(rsrc, 16, 6);  // RT_STRING
   Put32(rsrc, 20, 0x80000000u | typeDir);
-  Put16(rsrc, typeDir + 14, static_cast<uint16_t>(count));
-  uint32_t index = 0;
-  for (const auto& [number, strings] : blocks) {
-    const uint32_t languageDir = languageDirs + 24 * index;
-    const uint32_t dataEntry = dataEntries + 16 * index;
-    Put32(rsrc, typeDir + 16 + 8 * index, number);
-    Put32(rsrc, typeDir + 20 + 8 * index, 0x80000000u | languageDir);
-    Put16(rsrc, languageDir + 14, 1);
-    Put32(rsrc, languageDir + 16, 0x0804);  // Chinese (PRC)
-    Put32(rsrc, languageDir + 20, dataEntry);
-    std::string block;
-    for (size_t i = 0; i < 16; ++i) {
-      const std::u16string text = i < strings.size() ? strings[i] : std::u16string();
-      block += static_cast<char>(text.size() & 0xFF);
-      block += static_cast<char>(text.size() >> 8);
-      for (char16_t c : text) {
-        block += static_cast<char>(c & 0xFF);
-        block += static_cast<char>(c >> 8);
-      }
+  Put16(rsrc, typeDir + 14, static_cast<uint16_t>(names));
+  uint32_t name = 0;
+  uint32_t languageDir = languageDirs;
+  uint32_t dataEntry = dataEntries;
+  for (const auto& [number, languages] : byNumber) {
+    Put32(rsrc, typeDir + 16 + 8 * name, number);
+    Put32(rsrc, typeDir + 20 + 8 * name, 0x80000000u | languageDir);
+    Put16(rsrc, languageDir + 14, static_cast<uint16_t>(languages.size()));
+    uint32_t slot = languageDir + 16;
+    for (const auto& [language, block] : languages) {
+      Put32(rsrc, slot, language);
+      Put32(rsrc, slot + 4, dataEntry);
+      const std::string bytes = BlockBytes(block->strings);
+      Put32(rsrc, dataEntry, kRsrcRva + static_cast<uint32_t>(rsrc.size()));
+      Put32(rsrc, dataEntry + 4, static_cast<uint32_t>(bytes.size()));
+      rsrc += bytes;
+      while (rsrc.size() % 4 != 0) rsrc += '\0';
+      slot += 8;
+      dataEntry += 16;
     }
-    const uint32_t at = static_cast<uint32_t>(rsrc.size());
-    rsrc += block;
-    while (rsrc.size() % 4 != 0) rsrc += '\0';
-    Put32(rsrc, dataEntry, kRsrcRva + at);
-    Put32(rsrc, dataEntry + 4, static_cast<uint32_t>(block.size()));
-    ++index;
+    languageDir = slot;
+    ++name;
   }
   const uint32_t rsrcSize = static_cast<uint32_t>(rsrc.size());
   const uint32_t rawSize = (rsrcSize + 0x1FF) & ~0x1FFu;
@@ -121,7 +142,8 @@ class LibraryTest : public ::testing::Test {
 };
 
 TEST_F(LibraryTest, StringsOfADataFileModule) {
-  Write(BuildStringTableDll({{1, {u"", u"7612", u"\u4E2D\u6587 text", u""}}, {3, {u"", u"", u"thirty-four"}}}));
+  Write(BuildStringTableDll(
+      {{1, kChinese, {u"", u"7612", u"\u4E2D\u6587 text", u""}}, {3, kChinese, {u"", u"", u"thirty-four"}}}));
   HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, module) << GetLastError();
   EXPECT_EQ("7612", Load(module, 1));
@@ -132,8 +154,41 @@ TEST_F(LibraryTest, StringsOfADataFileModule) {
   EXPECT_TRUE(FreeLibrary(module));
 }
 
+// A string table in several languages: neutral first, then the user's
+// language (Chinese here) and its neutral form, then English, then whichever
+// comes first.
+TEST_F(LibraryTest, AStringIsTakenInTheLanguageWindowsPrefers) {
+  const struct {
+    std::vector<uint16_t> languages;
+    uint16_t chosen;
+  } cases[] = {
+      {{0x0409, kChinese}, kChinese}, {{0x0000, kChinese}, 0x0000}, {{0x0000, 0x0409}, 0x0000},
+      {{0x0004, kChinese}, kChinese}, {{0x0004, 0x0409}, 0x0004},   {{0x0404, 0x0409}, 0x0409},
+      {{0x0407, 0x0409}, 0x0409},     {{0x0407, 0x040C}, 0x0407},
+  };
+  for (const auto& c : cases) {
+    const auto stringsOf = [](uint16_t language) {
+      const std::string number = std::to_string(language);
+      return std::vector<std::u16string>{u"", std::u16string(number.begin(), number.end())};
+    };
+    std::vector<StringBlock> blocks;
+    for (uint16_t language : c.languages) blocks.push_back({1, language, stringsOf(language)});
+    Write(BuildStringTableDll(blocks));
+    HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module) << GetLastError();
+    SCOPED_TRACE(std::to_string(c.languages.front()) + "," + std::to_string(c.languages.back()));
+    EXPECT_EQ(std::to_string(c.chosen), Load(module, 1));
+    HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
+    ASSERT_NE(nullptr, block);
+    const std::string expected = BlockBytes(stringsOf(c.chosen));
+    ASSERT_EQ(expected.size(), SizeofResource(module, block));
+    EXPECT_EQ(expected, std::string(static_cast<const char*>(LockResource(LoadResource(module, block))), expected.size()));
+    EXPECT_TRUE(FreeLibrary(module));
+  }
+}
+
 TEST_F(LibraryTest, ATooSmallBufferKeepsWholeCharacters) {
-  Write(BuildStringTableDll({{1, {u"", u"\u4E2D\u6587"}}}));
+  Write(BuildStringTableDll({{1, kChinese, {u"", u"\u4E2D\u6587"}}}));
   HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, module);
   EXPECT_EQ("\xD6\xD0", Load(module, 1, 4));
@@ -154,7 +209,7 @@ TEST_F(LibraryTest, FilesThatAreNoModules) {
 }
 
 TEST_F(LibraryTest, ResourcesOfADataFileModuleAreFoundByTypeAndName) {
-  Write(BuildStringTableDll({{1, {u"", u"one"}}}));
+  Write(BuildStringTableDll({{1, kChinese, {u"", u"one"}}}));
   HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, module);
   HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
