@@ -44,16 +44,24 @@ class FileOpener {
         flags_(flagsAndAttributes) {}
 
   HANDLE Open() {
-    struct stat info;
-    if (stat(path_.c_str(), &info) == 0) return OpenExisting(info);
-    if (errno != ENOENT) return FailHandle(vexplat::detail::Win32ErrorFromErrno(errno));
-    if (disposition_ == OPEN_EXISTING || disposition_ == TRUNCATE_EXISTING) {
-      return FailHandle(vexplat::detail::MissingPathError(path_));
+    // Another process may create the file between the look and the create:
+    // then it is an existing file after all.
+    for (int attempt = 0;; ++attempt) {
+      struct stat info;
+      if (stat(path_.c_str(), &info) == 0) return OpenExisting(info);
+      if (errno != ENOENT) return FailHandle(vexplat::detail::Win32ErrorFromErrno(errno));
+      if (disposition_ == OPEN_EXISTING || disposition_ == TRUNCATE_EXISTING) {
+        return FailHandle(vexplat::detail::MissingPathError(path_));
+      }
+      const HANDLE created = CreateNew();
+      if (created != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return created;
+      if (disposition_ == CREATE_NEW || attempt == kCreateRaces) return created;
     }
-    return CreateNew();
   }
 
  private:
+  static constexpr int kCreateRaces = 3;
+
   HANDLE OpenExisting(const struct stat& info) {
     if (disposition_ == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
     if (S_ISDIR(info.st_mode)) return OpenDirectory();
@@ -85,7 +93,7 @@ class FileOpener {
 
   HANDLE CreateNew() {
     const int fd = open(path_.c_str(), DescriptorFlags() | O_CREAT | O_EXCL, 0666);
-    if (fd < 0) return FailHandle(ErrorOfOpen(errno));
+    if (fd < 0) return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorOfOpen(errno));
     // Nobody else can hold the new file yet; the markers guard later opens.
     vexplat::detail::HoldShareMarkers(fd, access_, shareMode_);
     ApplyNewFileAttributes(fd, true);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "tests/support/Scratch.h"
 
@@ -360,6 +362,41 @@ TEST_F(Files, TempNamesAreMadeInTheGivenDirectory) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(name));
 
   EXPECT_EQ(0u, GetTempFileNameA((dir.File("missing")).c_str(), "q", 0, name));
+}
+
+// Takers of temporary names racing in one directory (as parallel tests do):
+// each gets a name of its own, none a failure.
+struct NameTaker {
+  std::string directory;
+  std::vector<std::string> names;
+  int failures = 0;
+};
+
+DWORD WINAPI TakeNames(LPVOID parameter) {
+  auto* taker = static_cast<NameTaker*>(parameter);
+  for (int i = 0; i < 300; ++i) {
+    char name[MAX_PATH] = {};
+    if (GetTempFileNameA(taker->directory.c_str(), "rc", 0, name) == 0) {
+      ++taker->failures;
+    } else {
+      taker->names.push_back(name);
+    }
+  }
+  return 0;
+}
+
+TEST_F(Files, RacingTempNameTakersAllGetANameOfTheirOwn) {
+  NameTaker takers[2] = {{dir.path(), {}, 0}, {dir.path(), {}, 0}};
+  HANDLE threads[2] = {};
+  for (int i = 0; i < 2; ++i) threads[i] = CreateThread(nullptr, 0, TakeNames, &takers[i], 0, nullptr);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, INFINITE));
+  for (HANDLE thread : threads) CloseHandle(thread);
+  std::set<std::string> distinct;
+  for (const NameTaker& taker : takers) {
+    EXPECT_EQ(0, taker.failures);
+    distinct.insert(taker.names.begin(), taker.names.end());
+  }
+  EXPECT_EQ(600u, distinct.size());
 }
 
 }  // namespace
