@@ -179,11 +179,7 @@ void TUnZIP::WalkAndProcess(TByteFile& archive, TByteFile& output, const TEntryS
     fClaimedSpans.Clear();
     {
       TorxTimerPause pause(*fTimer);
-      // The header the walk just read tells whether its name is UTF-8.
-      const auto select = [this, mode](const std::string& name) {
-        const uint16_t flags = mode == wmCentralWalk ? fCentralHeader.GeneralPurpose : fLocalHeader.GeneralPurpose;
-        return MatchesFileSpec(unzip::StoredNameAsAnsi(name, flags), false);
-      };
+      const auto select = [this](const std::string& name) { return MatchesFileSpec(name, false); };
       WalkDirectory(archive, fFileList, mode, start, fEndBound, select, selectAll);
     }
     fArchiveRemaining = fTotalBytes;

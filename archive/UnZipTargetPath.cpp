@@ -70,7 +70,12 @@ bool NamesDirectory(std::string_view normalizedName) {
 }
 
 std::string StoredNameAsAnsi(const std::string& storedName, uint16_t flagWord) {
-  if (!(flagWord & kUtf8NameFlag) || storedName.empty()) return storedName;
+  if (storedName.empty()) return storedName;
+  if (!(flagWord & kUtf8NameFlag)) {
+    std::string ansi = storedName;
+    OemToCharA(storedName.c_str(), ansi.data());
+    return ansi;
+  }
   const int size = static_cast<int>(storedName.size());
   const int wideLength = MultiByteToWideChar(CP_UTF8, 0, storedName.data(), size, nullptr, 0);
   if (wideLength <= 0) return storedName;

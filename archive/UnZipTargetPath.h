@@ -26,9 +26,9 @@ bool NamesDirectory(std::string_view normalizedName);
 
 // Flag bit 11 says the stored name is UTF-8 rather than the OEM code page.
 constexpr uint16_t kUtf8NameFlag = 0x0800;
-// The stored name in the code page the program's strings use: UTF-8 names
-// are converted (characters without an ANSI form become "?"); other names
-// are returned as they are.
+// The stored name in the code page the program's strings use, converted
+// once: a UTF-8 name from UTF-8 (characters without an ANSI form become
+// "?"), any other name from the OEM code page.
 std::string StoredNameAsAnsi(const std::string& storedName, uint16_t flagWord);
 
 }  // namespace unzip

@@ -192,7 +192,8 @@ TZipCommon::TWalkDamage TZipCommon::WalkRecords(TByteFile& archive, TorxFileList
         position += nameLength;
     } else {
       const std::string name = ReadEntryName(archive, position, nameLength);
-      if (!name.empty() && select(NormalizeEntryName(name))) {
+      const uint16_t flags = central ? fCentralHeader.GeneralPurpose : fLocalHeader.GeneralPurpose;
+      if (!name.empty() && select(NormalizeEntryName(unzip::StoredNameAsAnsi(name, flags)))) {
         TEntryInfo entry;
         if (central) {
           entry = {fCentralHeader.GeneralPurpose,        fCentralHeader.CompressionMethod,

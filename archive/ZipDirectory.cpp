@@ -106,6 +106,5 @@ std::string TorxMain::ReadEntryName(TByteFile& archive, int32_t& position, int32
 
 std::string TorxMain::NormalizeEntryName(std::string name) {
   if (name.empty()) return name;
-  OemToCharA(name.c_str(), name.data());
   return archive::SlashToBackslash(std::move(name));
 }

@@ -111,7 +111,7 @@ class TorxMain : public TComponent {
   int32_t FindZipStart(TByteFile& archive);
   // Reads `length` name bytes at position and advances it.
   static std::string ReadEntryName(TByteFile& archive, int32_t& position, int32_t length);
-  // OEM to ANSI, then "/" to "\".
+  // "/" to "\" in a name already in the ANSI code page (see StoredNameAsAnsi).
   static std::string NormalizeEntryName(std::string name);
 
   // The component every running extraction registers as active.

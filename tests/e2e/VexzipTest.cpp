@@ -183,6 +183,18 @@ TEST_F(VexzipTest, PasswordsSelectionAndJunkedPaths) {
   EXPECT_FALSE(fs::exists(scratch_ / "flat/d"));
 }
 
+// Without a console nobody can answer: the entry no listed password fits is
+// reported and the run goes on (the Windows build is held to the same).
+TEST_F(VexzipTest, WithoutAConsoleAnUnfittingPasswordSkipsOnlyItsEntry) {
+  fs::copy_file(fs::path(VEX_SHARED_DIR) / "testdata/encrypted/two-passwords.zip", scratch_ / "a.zip");
+  const Outcome run = Vexzip("x a.zip -p pw -d out");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "vexzip: b.txt: Required event not assigned (OnGetPassword) [E25270]\n");
+  EXPECT_EQ(Tree("out").size(), 2u);
+  EXPECT_EQ(Read(scratch_ / "out/a.txt"), "first");
+  EXPECT_EQ(Read(scratch_ / "out/c.txt"), "third");
+}
+
 TEST_F(VexzipTest, NonAsciiArgumentsQuotingAndOutput) {
   // Python marks the non-ASCII name as UTF-8.
   if (!Shell(Python() + " -c \"import zipfile; z = zipfile.ZipFile('n.zip', 'w'); "

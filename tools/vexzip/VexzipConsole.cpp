@@ -1,6 +1,6 @@
 #include "VexzipConsole.h"
 
-#include <unistd.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <iostream>
@@ -48,9 +48,15 @@ std::string ReadAnswer() {
   return line;
 }
 
+// A console, not merely a character device: on Windows NUL is one too.
+bool IsConsole(DWORD standardHandle) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(standardHandle), &mode) != FALSE;
+}
+
 }  // namespace
 
-Console::Console() : inputIsTerminal_(isatty(0) != 0), errorIsTerminal_(isatty(2) != 0) {}
+Console::Console() : inputIsTerminal_(IsConsole(STD_INPUT_HANDLE)), errorIsTerminal_(IsConsole(STD_ERROR_HANDLE)) {}
 
 void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bool quiet) {
   unzip.OnError = [this](TObject*, const std::string& fileName, const std::string& extra, const std::string&,
