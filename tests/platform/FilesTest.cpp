@@ -386,7 +386,7 @@ DWORD WINAPI TakeNames(LPVOID parameter) {
 }
 
 TEST_F(Files, RacingTempNameTakersAllGetANameOfTheirOwn) {
-  NameTaker takers[2] = {{dir.path(), {}, 0}, {dir.path(), {}, 0}};
+  NameTaker takers[2] = {{dir.Path(), {}, 0}, {dir.Path(), {}, 0}};
   HANDLE threads[2] = {};
   for (int i = 0; i < 2; ++i) threads[i] = CreateThread(nullptr, 0, TakeNames, &takers[i], 0, nullptr);
   ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, INFINITE));
