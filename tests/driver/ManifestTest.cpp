@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -31,7 +32,7 @@ class TMarkingExtractor : public driver::IArchiveExtractor {
   TMarkingExtractor(const Sandbox& Box, Journal& Log) : box_(Box), log_(Log) {}
   bool ExtractPackage(const std::string&, const std::string&, const std::string&) override { return false; }
   bool ExtractPayload(const std::string& Archive, const std::string& Dir, bool Quiet) override {
-    log_.push_back("payload " + Archive + " -> " + Dir + (Quiet ? " quiet" : " asking"));
+    log_.push_back("payload " + Archive + " -> " + Dir + (Quiet ? " quiet" : " asking") + (Observe ? Observe() : ""));
     if (!box_.Exists(Archive)) return false;
     box_.Write(Dir + "\\from-payload.txt", box_.Read(Archive));
     return true;
@@ -40,6 +41,9 @@ class TMarkingExtractor : public driver::IArchiveExtractor {
     log_.push_back("test " + Archive);
     return box_.Read(Archive) != "damaged";
   }
+
+  // What the journal line adds about the files at that moment, when set.
+  std::function<std::string()> Observe;
 
  private:
   const Sandbox& box_;
@@ -51,9 +55,11 @@ class TRecordingShortcuts : public driver::IShortcutMaker {
   explicit TRecordingShortcuts(Journal& Log) : log_(Log) {}
   bool CreateShortcut(const std::string& Target, const std::string& Name, uint8_t Location,
                       const std::string& Group) override {
-    log_.push_back("shortcut " + Target + " | " + Name + " | " + std::to_string(Location) + " | " + Group);
+    log_.push_back("shortcut " + Target + " | " + Name + " | " + std::to_string(Location) + " | " + Group +
+                   (Observe ? Observe() : ""));
     return true;
   }
+  std::function<std::string()> Observe;
 
  private:
   Journal& log_;
@@ -204,23 +210,31 @@ TEST_F(Manifest, ShortcutsForProgramsThatExist) {
 }
 
 TEST_F(Manifest, StepsRunInOrder) {
-  // The payload writes into the directory the deletion empties, and the file
-  // copy replaces what the payload wrote: deletions, then archives, then files.
+  // Deletions, then archives, then files, then shortcuts. Each step leaves
+  // evidence of its own that no other step touches, and the payload and the
+  // shortcut note which evidence they find: every other order shows.
   tasks.Records.push_back({"RPT", "C:\\App\\Hr\\Rpt"});
   box.Write("C:\\App\\Hr\\Rpt\\stale.txt", "stale");
   box.Write("C:\\App\\Bin\\Main.exe", "program");
+  const auto seen = [this] {
+    std::string found = " | saw";
+    for (const char* name : {"stale.txt", "from-payload.txt", "copied.txt"})
+      if (box.Exists(std::string("C:\\App\\Hr\\Rpt\\") + name)) found += std::string(" ") + name;
+    return found;
+  };
+  extractor.Observe = seen;
+  shortcuts.Observe = seen;
   WriteManifest(
       "[Zip]\r\nDeleteCount=1\r\nDeleteItem0=Rpt\r\nDeleteTaskFlag0=HR\r\n"
       "Count=1\r\nSource0=pay.zip\r\nTaskFlag0=RPT\r\n"
-      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\from-payload.txt\r\nTaskFlag0=RPT\r\n"
-      "[Icon]\r\nCount=1\r\nICONEXE0=Bin\\Main.exe\r\nICONNAME0=Main\r\nICONGROUP0=G\r\n"
-      "[Zip]\r\nCount=9\r\n");
+      "[File]\r\nCount=1\r\nSource0=notes.txt\r\nDest0=\\copied.txt\r\nTaskFlag0=RPT\r\n"
+      "[Icon]\r\nCount=1\r\nICONEXE0=Bin\\Main.exe\r\nICONNAME0=Main\r\nICONGROUP0=G\r\n");
   Apply();
+  EXPECT_EQ(log, (Journal{"payload C:\\Work\\pay.zip -> C:\\App\\Hr\\Rpt quiet | saw",
+                          "shortcut C:\\App\\Bin\\Main.exe | Main | 2 | G | saw from-payload.txt copied.txt"}));
   EXPECT_FALSE(box.Exists("C:\\App\\Hr\\Rpt\\stale.txt"));
-  EXPECT_EQ(box.Read("C:\\App\\Hr\\Rpt\\from-payload.txt"), "new notes");
-  ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[0], "payload C:\\Work\\pay.zip -> C:\\App\\Hr\\Rpt quiet");
-  EXPECT_EQ(log[1].rfind("shortcut ", 0), 0u);
+  EXPECT_EQ(box.Read("C:\\App\\Hr\\Rpt\\from-payload.txt"), "payload bytes");
+  EXPECT_EQ(box.Read("C:\\App\\Hr\\Rpt\\copied.txt"), "new notes");
 }
 
 // Each entry leaves its base one way: it has no effect and is counted.
