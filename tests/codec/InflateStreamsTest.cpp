@@ -244,9 +244,9 @@ TEST(InflateDynamic, IncompleteOrOverSubscribedCodeLengthCode) {
   }
 }
 
-TEST(InflateDynamic, RepeatCodes) {
-  // 18 and 17 for zeros, 16 for the previous length; 16 at the start
-  // repeats 0.
+// 18 and 17 for zeros, 16 for the previous length; 16 at the start repeats
+// 0. The last code repeats zero 11 + lastExtra times where 14 lengths are left.
+std::vector<uint8_t> RepeatCodesStream(uint32_t lastExtra) {
   std::vector<uint8_t> clen(19, 0);
   for (int s : {0, 4, 5, 16, 17, 18}) clen[s] = 3;  // 6 codes: incomplete...
   clen[0] = clen[4] = 2;                           // ...made complete: 2,2,3,3,3,3
@@ -263,12 +263,22 @@ TEST(InflateDynamic, RepeatCodes) {
   for (int s = 256; s < 272; ++s) symbols.push_back(5);
   symbols.push_back(18 | (3 << 8));     // 14 zeros: 272..285
   for (int s = 0; s < 16; ++s) symbols.push_back(4);
-  symbols.push_back(18 | (3 << 8));     // 14 zeros: distances 16..29
+  symbols.push_back(18 | (lastExtra << 8));  // distances 16..29
   DeflateWriter w;
   w.DynamicWith(true, 286, 30, clen, symbols, lit, dist).Literals({'a', 'p'}).Match(5, 2).End();
-  const auto r = Inflate(w.Data());
+  return w.Data();
+}
+
+TEST(InflateDynamic, RepeatCodes) {
+  const auto r = Inflate(RepeatCodesStream(3));  // exactly the 14 lengths left
   EXPECT_TRUE(r.errors.empty());
   EXPECT_EQ(std::string(r.output.begin(), r.output.end()), "apapapa");
+}
+
+TEST(InflateDynamic, ARepeatOneLengthPastTheEndIsRefused) {
+  const auto r = Inflate(RepeatCodesStream(4));
+  EXPECT_EQ(r.errors, (std::vector<int32_t>{kIncompleteCodeSet}));
+  EXPECT_TRUE(r.output.empty());
 }
 
 TEST(InflateDynamic, RepeatPastTheEnd) {
