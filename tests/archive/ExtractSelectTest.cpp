@@ -220,6 +220,26 @@ TEST_F(ExtractTest, DirectoryEntriesBecomeDirectories) {
   EXPECT_EQ(ReadFile("py/d/e.txt"), "e");
 }
 
+// Central entries with the directory or the volume-label attribute are left
+// out of the entry list, silently; their neighbours are extracted.
+TEST_F(ExtractTest, VolumeLabelAndDirectoryEntriesAreLeftOut) {
+  for (const int attribute : {0x08, 0x10}) {
+    SCOPED_TRACE(attribute);
+    const std::string archive = "attr" + std::to_string(attribute) + ".zip";
+    if (!PythonZip(archive, "l = zipfile.ZipInfo('LABEL')\nl.external_attr = " + std::to_string(attribute) +
+                                "\nz.writestr(l, b'label')\nz.writestr('b.txt', b'b')")) {
+      GTEST_SKIP();
+    }
+    errors_.clear();
+    TUnZIP unzip;
+    Prepare(unzip, archive, archive + ".out");
+    EXPECT_EQ(unzip.Extract(), 1);
+    EXPECT_EQ(ErrorIds(), std::vector<int32_t>{});
+    EXPECT_FALSE(Exists(archive + ".out/LABEL"));
+    EXPECT_EQ(ReadFile(archive + ".out/b.txt"), "b");
+  }
+}
+
 TEST_F(ExtractTest, DatesAndAttributesAreRestored) {
   if (!PythonZip("da.zip",
                  "i = zipfile.ZipInfo('dated.txt', (2020, 5, 17, 10, 20, 30))\n"
