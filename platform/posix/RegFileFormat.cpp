@@ -173,7 +173,7 @@ std::vector<std::pair<int, std::string>> LogicalLines(std::string_view text) {
     }
     const std::string& current = lines.back().second;
     continuing = !current.empty() && current.back() == '\\' && current.front() != '[' &&
-                 current.find("=hex") != std::string::npos;
+                 current.front() != ';' && current.find("=hex") != std::string::npos;
     if (continuing) lines.back().second.pop_back();
   }
   return lines;

@@ -92,6 +92,8 @@ TEST_F(RegistryFileTest, AHandWrittenFileIsRead) {
             "[HKLM\\SOFTWARE\\Maker\\Product]\n"
             "\"RootDir\"=\"C:\\\\VexApp\\\\\"\n"
             "@=\"default\"\n"
+            "; comments ending in a backslash do not swallow the next line: C:\\\n"
+            "; was \"Old\"=hex:01,\\\n"
             "\"Count\"=dword:0000002A\n"
             "\"Folder\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,49,00,4c,00,\\\n"
             "  45,00,25,00,00,00\n"
