@@ -45,6 +45,9 @@ TEST(Paths, FullPathNamesAreNormalised) {
   EXPECT_EQ("C:\\a\\b\\", FullPath("C:/a/b/", &part));
   EXPECT_EQ("", part);
   EXPECT_EQ("C:\\", FullPath("C:\\..\\..", &part));
+  EXPECT_EQ("C:\\b", FullPath("C:\\a\\..\\b"));  // back to the root, then on
+  EXPECT_EQ("C:\\", FullPath("C:\\a\\.."));
+  EXPECT_EQ("C:\\b", FullPath("C:\\a\\..\\..\\b"));
   EXPECT_EQ("C:\\x\\*.*", FullPath("C:\\x\\*.*"));
 }
 
@@ -116,6 +119,15 @@ TEST(Paths, InvalidAndOverlongNamesAreRefused) {
   const std::string overlong = "C:\\" + std::string(300, 'x');
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(overlong.c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+  // MAX_PATH counts the NUL: 259 characters are a path, 260 too many.
+  for (const size_t length : {MAX_PATH - 1, MAX_PATH}) {
+    const std::string path = "C:\\" + std::string(200, 'x') + "\\" + std::string(length - 204, 'y');
+    ASSERT_EQ(length, path.size());
+    SetLastError(0);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(length < MAX_PATH ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE), GetLastError())
+        << length;
+  }
 }
 
 }  // namespace
