@@ -141,6 +141,14 @@ TEST_F(Manifest, MissingPayloadIsSilentAndTheNextEntryFollows) {
   EXPECT_TRUE(box.Exists("C:\\App\\Hr\\from-payload.txt"));
 }
 
+TEST_F(Manifest, APayloadWithoutATaskFlagGoesNowhereNotToBlankFlaggedTasks) {
+  tasks.Records.push_back({"", "C:\\App\\Blank"});
+  WriteManifest("[Zip]\r\nCount=2\r\nSource0=pay.zip\r\nTaskFlag0=\r\nSource1=pay.zip\r\nTaskFlag1=HR\r\n");
+  Apply();
+  EXPECT_EQ(log, Journal{"payload C:\\Work\\pay.zip -> C:\\App\\Hr quiet"});
+  EXPECT_FALSE(box.Exists("C:\\App\\Blank\\from-payload.txt"));
+}
+
 TEST_F(Manifest, DeleteItemsEmptyTheirDirectoryInEveryTask) {
   for (const char* dir : {"C:\\App\\Fin\\Rpt", "C:\\App\\Fin2\\Rpt", "C:\\App\\Hr\\Rpt"}) {
     box.Write(std::string(dir) + "\\old.frx", "old");
