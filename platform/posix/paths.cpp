@@ -200,7 +200,8 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
   if (path == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
   const std::string_view text(path);
   if (text.empty()) return Refuse(ERROR_PATH_NOT_FOUND);
-  if (CharacterCount(text) >= MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
+  // As Windows: the text and its NUL must fit MAX_PATH + 1 wide characters.
+  if (CharacterCount(text) > MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
   if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
     return Refuse(ERROR_BAD_NETPATH);  // network and device paths do not exist here
   }

@@ -119,13 +119,14 @@ TEST(Paths, InvalidAndOverlongNamesAreRefused) {
   const std::string overlong = "C:\\" + std::string(300, 'x');
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(overlong.c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
-  // MAX_PATH counts the NUL: 259 characters are a path, 260 too many.
-  for (const size_t length : {MAX_PATH - 1, MAX_PATH}) {
+  // A path of MAX_PATH characters still converts (Windows keeps room for it
+  // and its NUL); one more is too long.
+  for (const size_t length : {MAX_PATH, MAX_PATH + 1}) {
     const std::string path = "C:\\" + std::string(200, 'x') + "\\" + std::string(length - 204, 'y');
     ASSERT_EQ(length, path.size());
     SetLastError(0);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(length < MAX_PATH ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE), GetLastError())
+    EXPECT_EQ(static_cast<DWORD>(length <= MAX_PATH ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE), GetLastError())
         << length;
   }
 }
