@@ -16,6 +16,7 @@
 #include "driver/SystemHelpers.h"
 #include "driver/UnZipExtractor.h"
 #include "rtl/ContainedPath.h"
+#include "rtl/WinPath.h"
 
 namespace driver {
 
@@ -32,11 +33,13 @@ constexpr const char* kManifestFile = "Update.Ini";
 // The package extracted as the installer extracts it, removed afterwards.
 class TWorkDir {
  public:
-  explicit TWorkDir(const std::string& Package) : dir_(CreateTempName("", ".TMP", "")) {
-    created_ = ForceDirectoryPath(dir_);
+  explicit TWorkDir(const std::string& Package) {
+    created_ = CreateOwnDirectory();
     if (created_) TUnZipExtractor().ExtractPackage(Package, dir_, "");
   }
-  ~TWorkDir() { DeleteDirectoryTree(dir_); }
+  ~TWorkDir() {
+    if (created_) DeleteDirectoryTree(dir_);
+  }
   TWorkDir(const TWorkDir&) = delete;
   TWorkDir& operator=(const TWorkDir&) = delete;
 
@@ -46,6 +49,19 @@ class TWorkDir {
   std::string Path(const std::string& Name) const { return dir_ + "\\" + Name; }
 
  private:
+  // Checks run in parallel (release scripts, tests) can be given the same
+  // time-made name: the directory must be made here, not found, or one check
+  // would extract into and then remove another's.
+  bool CreateOwnDirectory() {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      dir_ = CreateTempName("", ".TMP", "");
+      if (!ForceDirectoryPath(rtl::ExtractFilePath(dir_))) return false;
+      if (CreateDirectoryA(dir_.c_str(), nullptr)) return true;
+      if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+  }
+
   std::string dir_;
   bool created_ = false;
 };
