@@ -53,8 +53,22 @@ rtl::TDateTime TZipCommon::DosDateToDateTime(int32_t dosDateTime) {
   return kUnknownArchiveDate;
 }
 
+void TZipCommon::MakeTargetFolder(const std::string& folder) {
+  fLastTargetFolder.clear();
+  archive::CreateDirectoryChain(folder);
+  fLastTargetFolder = folder;
+}
+
 bool TZipCommon::OpenTarget(TByteFile& output, const std::string& targetPath, const std::string&) {
-  archive::CreateDirectoryChain(rtl::ExtractFilePath(targetPath));
+  // Entries come folder by folder: probing the folder again for each of
+  // them costs more than one failed create when it has vanished.
+  const std::string folder = rtl::ExtractFilePath(targetPath);
+  if (folder != fLastTargetFolder) {
+    MakeTargetFolder(folder);
+  } else {
+    if (output.Rewrite(targetPath)) return true;
+    MakeTargetFolder(folder);
+  }
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (output.Rewrite(targetPath)) return true;
     const DWORD attributes = GetFileAttributesA(targetPath.c_str());

@@ -75,7 +75,8 @@ class TZipCommon : public TReadWriteObj {
   // 0 and unconvertible values give 1980-01-01.
   virtual rtl::TDateTime DosDateToDateTime(int32_t dosDateTime);
   // Creates the directory chain and the output file (clearing a read-only
-  // attribute once when needed).
+  // attribute once when needed). The folder of the last target is taken as
+  // standing until a create in it fails.
   virtual bool OpenTarget(TByteFile& output, const std::string& targetPath, const std::string& storedName);
   // OnError (unless the active component was cancelled), then E_RAISE with
   // the text of ECode.
@@ -147,6 +148,7 @@ class TZipCommon : public TReadWriteObj {
   uint8_t fProgressByArchive = 0;
   std::string fVolumeName;     // label of the disk in use
   int32_t fCurrentVolume = 0;  // its number
+  std::string fLastTargetFolder;  // made or found for the last target
 
  private:
   // What ended a directory walk early: a message id (0: nothing) and detail.
@@ -160,6 +162,7 @@ class TZipCommon : public TReadWriteObj {
   // After a local scan that met the central directory at `at`: the
   // directory must run on to a whole end record that points back at it.
   TWalkDamage CheckDirectoryAfterScan(TByteFile& archive, int64_t at, int64_t endBound);
+  void MakeTargetFolder(const std::string& folder);
   bool PrepareSpannedVolume(TByteFile& archive);
   bool Ask(const TOnGetZipDisk& event);
 };
