@@ -143,6 +143,24 @@ TEST_F(ZipCommon, OpenTargetMakesDirectoriesAndReplacesReadOnlyFiles) {
   EXPECT_FALSE(component.OpenTarget(output, Win("taken"), "taken"));
 }
 
+TEST_F(ZipCommon, OpenTargetMakesTheLastFolderAgainWhenItVanished) {
+  TZipCommon component;
+  TByteFile output;
+  ASSERT_TRUE(component.OpenTarget(output, Win("gone\\a.txt"), "gone/a.txt"));
+  output.Close();
+  ASSERT_TRUE(DeleteFileA(Win("gone\\a.txt").c_str()));
+  ASSERT_TRUE(RemoveDirectoryA(Win("gone").c_str()));
+  ASSERT_TRUE(component.OpenTarget(output, Win("gone\\b.txt"), "gone/b.txt"));
+  output.Close();
+  EXPECT_NE(GetFileAttributesA(Win("gone\\b.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // A file where the folder was cannot hold the target.
+  ASSERT_TRUE(DeleteFileA(Win("gone\\b.txt").c_str()));
+  ASSERT_TRUE(RemoveDirectoryA(Win("gone").c_str()));
+  WriteFile("gone", "x");
+  EXPECT_FALSE(component.OpenTarget(output, Win("gone\\c.txt"), "gone/c.txt"));
+}
+
 TEST(ZipCommonErrors, RaiseAndNotifyReachOnError) {
   TZipCommon component;
   std::vector<ErrorCall> calls;
