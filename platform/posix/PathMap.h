@@ -45,8 +45,10 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
 // The POSIX path (UTF-8) of a Windows path. Existing components are matched
 // case-insensitively when the exact name is absent; the rest stay as given.
 // Sets the last error and answers nothing when the path cannot be named.
-std::optional<std::string> ResolvePath(const char* windowsPath);
-std::optional<std::string> ResolveParsed(const WindowsPath& path);
+// `newName`, when given, tells whether the last name was found absent from
+// a folder that exists, so that a caller need not look at it again.
+std::optional<std::string> ResolvePath(const char* windowsPath, bool* newName = nullptr);
+std::optional<std::string> ResolveParsed(const WindowsPath& path, bool* newName = nullptr);
 
 // The Windows form of a POSIX path, or nothing when it lies outside every
 // drive root or its name has no GBK form.

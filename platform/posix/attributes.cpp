@@ -7,8 +7,14 @@
 #include "PathMap.h"
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  const auto path = vexplat::detail::ResolvePath(lpFileName);
+  bool newName = false;
+  const auto path = vexplat::detail::ResolvePath(lpFileName, &newName);
   if (!path) return INVALID_FILE_ATTRIBUTES;
+  // Resolving has just found the name absent from its existing folder.
+  if (newName) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
   struct stat info;
   if (stat(path->c_str(), &info) != 0) {
     const int error = errno;

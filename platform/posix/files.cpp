@@ -36,20 +36,25 @@ FileObject* FileOf(HANDLE handle) {
 // nothing.
 class FileOpener {
  public:
-  FileOpener(std::string path, DWORD access, DWORD shareMode, DWORD disposition, DWORD flagsAndAttributes)
+  FileOpener(std::string path, DWORD access, DWORD shareMode, DWORD disposition, DWORD flagsAndAttributes,
+             bool knownAbsent)
       : path_(std::move(path)),
         access_(access),
         shareMode_(shareMode),
         disposition_(disposition),
-        flags_(flagsAndAttributes) {}
+        flags_(flagsAndAttributes),
+        knownAbsent_(knownAbsent) {}
 
   HANDLE Open() {
     // Another process may create the file between the look and the create:
-    // then it is an existing file after all.
+    // then it is an existing file after all. A name that resolving has just
+    // found absent is not looked at again before the first create.
     for (int attempt = 0;; ++attempt) {
       struct stat info;
-      if (stat(path_.c_str(), &info) == 0) return OpenExisting(info);
-      if (errno != ENOENT) return FailHandle(vexplat::detail::Win32ErrorFromErrno(errno));
+      if (attempt > 0 || !knownAbsent_) {
+        if (stat(path_.c_str(), &info) == 0) return OpenExisting(info);
+        if (errno != ENOENT) return FailHandle(vexplat::detail::Win32ErrorFromErrno(errno));
+      }
       if (disposition_ == OPEN_EXISTING || disposition_ == TRUNCATE_EXISTING) {
         return FailHandle(vexplat::detail::MissingPathError(path_));
       }
@@ -155,6 +160,7 @@ class FileOpener {
   DWORD shareMode_;
   DWORD disposition_;
   DWORD flags_;
+  const bool knownAbsent_;  // resolving found the name absent from its folder
 };
 
 }  // namespace
@@ -168,9 +174,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
       (dwCreationDisposition == TRUNCATE_EXISTING && !HasWriteAccess(dwDesiredAccess))) {
     return FailHandle(ERROR_INVALID_PARAMETER);
   }
-  const auto path = vexplat::detail::ResolvePath(lpFileName);
+  bool newName = false;
+  const auto path = vexplat::detail::ResolvePath(lpFileName, &newName);
   if (!path) return INVALID_HANDLE_VALUE;
-  return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes).Open();
+  return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, newName)
+      .Open();
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,

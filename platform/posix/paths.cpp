@@ -103,16 +103,19 @@ std::string JoinPosix(std::string path, const std::vector<std::string>& names, s
 
 // The names below `root` as spelt on disk: an existing entry in another
 // spelling stands for the name; below a missing one the rest stay as given.
-std::string MatchCase(const std::string& root, const std::vector<std::string>& names) {
+std::string MatchCase(const std::string& root, const std::vector<std::string>& names, bool& newName) {
   // Most paths name what exists, or a new entry of an existing directory:
   // one or two probes settle them.
   const std::string spelt = JoinPosix(root, names, names.size());
-  if (names.empty() || Exists(spelt)) return spelt;
+  struct stat info;
+  if (names.empty() || lstat(spelt.c_str(), &info) == 0) return spelt;
+  const bool spellingAbsent = errno == ENOENT;
   const std::string parent = JoinPosix(root, names, names.size() - 1);
   const std::string directory = parent.empty() ? "/" : parent;
-  struct stat info;
   if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    return parent + "/" + FindIgnoringCase(directory, names.back(), &info).value_or(names.back());
+    const auto match = FindIgnoringCase(directory, names.back(), &info);
+    newName = spellingAbsent && !match;
+    return parent + "/" + match.value_or(names.back());
   }
   std::string posix = root;
   bool parentExists = true;
@@ -237,7 +240,7 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
   return result;
 }
 
-std::optional<std::string> ResolveParsed(const WindowsPath& path) {
+std::optional<std::string> ResolveParsed(const WindowsPath& path, bool* newName) {
   const auto drive = LookupDrive(path.drive);
   if (!drive) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -257,16 +260,18 @@ std::optional<std::string> ResolveParsed(const WindowsPath& path) {
     names.push_back(std::move(*name));
   }
   const std::string root = drive->root == "/" ? std::string() : drive->root;
-  std::string posix = MatchCase(root, names);
+  bool absent = false;
+  std::string posix = MatchCase(root, names, absent);
+  if (newName) *newName = absent;
   if (posix.empty()) return std::string("/");
   if (path.trailingSeparator) posix += '/';
   return posix;
 }
 
-std::optional<std::string> ResolvePath(const char* windowsPath) {
+std::optional<std::string> ResolvePath(const char* windowsPath, bool* newName) {
   const auto parsed = ParseWindowsPath(windowsPath);
   if (!parsed) return std::nullopt;
-  return ResolveParsed(*parsed);
+  return ResolveParsed(*parsed, newName);
 }
 
 std::optional<WindowsPath> WindowsPathOf(const std::string& posixPath) {
