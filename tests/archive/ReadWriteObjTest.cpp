@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -144,4 +145,38 @@ TEST_F(ReadWriteObj, SystemFailuresRaiseInputOutputErrors) {
   EXPECT_FALSE(closed.TrySeek(0));
   EXPECT_FALSE(file.TrySeek(-1));
   EXPECT_FALSE(closed.Close());
+}
+
+// Reads through the read window give the file's bytes wherever the position
+// goes: inside the window, across its end, backwards, in large direct
+// reads, and at and past the end of the file.
+TEST_F(ReadWriteObj, ReadsThroughTheWindowGiveTheFilesBytes) {
+  constexpr int32_t kSize = 3 * TByteFile::kReadWindow + 100;
+  std::string bytes(kSize, '\0');
+  for (int32_t i = 0; i < kSize; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i * 7 % 251);
+  WriteFile("window.bin", bytes);
+  TByteFile file;
+  ASSERT_TRUE(file.Reset(Win("window.bin")));
+  constexpr int32_t W = TByteFile::kReadWindow, D = TByteFile::kDirectRead;
+  const struct {
+    int32_t at, count, got;
+  } reads[] = {
+      {0, 30, 30},         {30, 20, 20},          {W - 10, 20, 20},      {5, 1, 1},
+      {W + 5, D, D},       {W + 5, D - 1, D - 1}, {100, 2 * W, 2 * W},   {W - 1, W + 2, W + 2},
+      {kSize - 10, 20, 10}, {kSize, 5, 0},        {kSize + 9, 5, 0},     {kSize - 1, 1, 1},
+  };
+  std::string buffer(2 * W + 2, '\0');
+  for (const auto& read : reads) {
+    SCOPED_TRACE(testing::Message() << read.at << "+" << read.count);
+    file.Seek(read.at);
+    ASSERT_EQ(read.got, file.BlockRead(buffer.data(), read.count));
+    EXPECT_EQ(bytes.substr(static_cast<size_t>(std::min(read.at, kSize)), static_cast<size_t>(read.got)),
+              buffer.substr(0, static_cast<size_t>(read.got)));
+    EXPECT_EQ(read.at + read.got, file.Position());
+  }
+  // Sequential reads go on from where the last one ended.
+  file.Seek(W - 3);
+  ASSERT_EQ(3, file.BlockRead(buffer.data(), 3));
+  ASSERT_EQ(4, file.BlockRead(buffer.data(), 4));
+  EXPECT_EQ(bytes.substr(W, 4), buffer.substr(0, 4));
 }
