@@ -11,33 +11,36 @@ namespace {
 // Far beyond the end of any real file, so no data range is ever touched.
 constexpr off_t kMarkerBase = 0x7FFFFFFF00000000LL;
 
+// Ordered so that the usual handles hold one run of markers, taken with one
+// lock: reading {reads}, writing without sharing writes {reads..deniesDelete}.
 enum Marker : off_t {
-  kReads = 0,        // a handle has read access
-  kWrites = 1,       // a handle has write access
-  kDeniesRead = 2,   // a handle does not share reading
-  kDeniesWrite = 3,  // a handle does not share writing
-  kDeniesDelete = 4  // a handle does not share deletion
+  kReads = 0,         // a handle has read access
+  kWrites = 1,        // a handle has write access
+  kDeniesWrite = 2,   // a handle does not share writing
+  kDeniesDelete = 3,  // a handle does not share deletion
+  kDeniesRead = 4,    // a handle does not share reading
+  kMarkers = 5
 };
 
-struct flock MarkerRange(Marker marker, short type) {
+struct flock MarkerRange(off_t first, off_t count, short type) {
   struct flock range{};
   range.l_type = type;
   range.l_whence = SEEK_SET;
-  range.l_start = kMarkerBase + marker;
-  range.l_len = 1;
+  range.l_start = kMarkerBase + first;
+  range.l_len = count;
   return range;
 }
 
 // Another open file description holds this marker.
 bool IsHeldByOthers(int fd, Marker marker) {
-  struct flock probe = MarkerRange(marker, F_WRLCK);
+  struct flock probe = MarkerRange(marker, 1, F_WRLCK);
   if (fcntl(fd, F_OFD_GETLK, &probe) != 0) return false;
   return probe.l_type != F_UNLCK;
 }
 
-bool Hold(int fd, Marker marker) {
-  struct flock range = MarkerRange(marker, F_RDLCK);
-  return fcntl(fd, F_OFD_SETLK, &range) == 0;
+void Hold(int fd, off_t first, off_t count) {
+  struct flock range = MarkerRange(first, count, F_RDLCK);
+  fcntl(fd, F_OFD_SETLK, &range);
 }
 
 // What a handle does and what it shares.
@@ -52,12 +55,20 @@ struct Intent {
 };
 
 // A descriptor that cannot hold read locks (write-only) takes no part.
+// Each run of adjacent markers is taken with one lock.
 void Hold(int fd, const Intent& intent) {
-  if (intent.reads) Hold(fd, kReads);
-  if (intent.writes) Hold(fd, kWrites);
-  if (!intent.sharesRead) Hold(fd, kDeniesRead);
-  if (!intent.sharesWrite) Hold(fd, kDeniesWrite);
-  if (!intent.sharesDelete) Hold(fd, kDeniesDelete);
+  bool held[kMarkers] = {};
+  held[kReads] = intent.reads;
+  held[kWrites] = intent.writes;
+  held[kDeniesWrite] = !intent.sharesWrite;
+  held[kDeniesDelete] = !intent.sharesDelete;
+  held[kDeniesRead] = !intent.sharesRead;
+  for (off_t first = 0; first < kMarkers;) {
+    off_t end = first;
+    while (end < kMarkers && held[end]) ++end;
+    if (end > first) Hold(fd, first, end - first);
+    first = end + 1;
+  }
 }
 
 // Serialises test-and-take between processes (flock is separate from the

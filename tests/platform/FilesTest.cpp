@@ -176,6 +176,42 @@ TEST_F(Files, ShareModesExcludeConflictingOpens) {
   CloseHandle(second);
 }
 
+// Every pair of access and sharing, for a file just made (CREATE_NEW) and
+// one opened (OPEN_EXISTING): a second open is refused exactly when either
+// handle does what the other does not share, a delete when the first does
+// not share deletion.
+TEST_F(Files, EachAccessMeetsTheOthersSharing) {
+  const DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE,
+              SD = FILE_SHARE_DELETE;
+  const struct {
+    DWORD access, share;
+  } modes[] = {{R, SR | SW}, {R, SR}, {W, SR}, {R | W, SR}, {R | W, 0}, {W, SW | SD}, {R, SR | SW | SD}, {R | W, SD}};
+  const auto refused = [](DWORD access, DWORD shared) {
+    return ((access & GENERIC_READ) && !(shared & FILE_SHARE_READ)) ||
+           ((access & GENERIC_WRITE) && !(shared & FILE_SHARE_WRITE));
+  };
+  for (const DWORD disposition : {DWORD{CREATE_NEW}, DWORD{OPEN_EXISTING}}) {
+    for (const auto& first : modes) {
+      if (disposition == OPEN_EXISTING) {
+        ASSERT_TRUE(WriteWholeFile(dir.File("s.txt"), "x"));
+      }
+      HANDLE held = Open("s.txt", first.access, first.share, disposition);
+      ASSERT_NE(INVALID_HANDLE_VALUE, held);
+      for (const auto& second : modes) {
+        SCOPED_TRACE(testing::Message() << disposition << " " << first.access << "/" << first.share << " then "
+                                        << second.access << "/" << second.share);
+        HANDLE other = Open("s.txt", second.access, second.share, OPEN_EXISTING);
+        EXPECT_EQ(refused(second.access, first.share) || refused(first.access, second.share),
+                  other == INVALID_HANDLE_VALUE);
+        if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+      }
+      EXPECT_EQ((first.share & FILE_SHARE_DELETE) != 0, DeleteFileA(dir.File("s.txt").c_str()) != FALSE);
+      CloseHandle(held);
+      DeleteFileA(dir.File("s.txt").c_str());
+    }
+  }
+}
+
 TEST_F(Files, ExclusiveReaderKeepsWritersOut) {
   ASSERT_TRUE(WriteWholeFile(dir.File("r.txt"), "x"));
   HANDLE reader = Open("r.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
