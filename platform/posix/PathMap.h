@@ -3,6 +3,8 @@
 // case-insensitive lookup. POSIX-only, internal to platform/.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,10 +47,19 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
 // The POSIX path (UTF-8) of a Windows path. Existing components are matched
 // case-insensitively when the exact name is absent; the rest stay as given.
 // Sets the last error and answers nothing when the path cannot be named.
-// `newName`, when given, tells whether the last name was found absent from
-// a folder that exists, so that a caller need not look at it again.
-std::optional<std::string> ResolvePath(const char* windowsPath, bool* newName = nullptr);
-std::optional<std::string> ResolveParsed(const WindowsPath& path, bool* newName = nullptr);
+// What resolving learnt of the last name, so that a caller need not look at
+// it again: found absent from a folder that exists, or its status (taken
+// without following a symbolic link, so only given for other kinds).
+struct PathProbe {
+  bool newName = false;
+  bool statKnown = false;
+  struct stat info {};
+};
+std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe = nullptr);
+std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe = nullptr);
+// stat() of a resolved path, answered from the probe when it knows: 0, or
+// -1 with errno set.
+int StatResolved(const std::string& posixPath, const PathProbe& probe, struct stat& info);
 
 // The Windows form of a POSIX path, or nothing when it lies outside every
 // drive root or its name has no GBK form.

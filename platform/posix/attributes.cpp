@@ -7,16 +7,16 @@
 #include "PathMap.h"
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  bool newName = false;
-  const auto path = vexplat::detail::ResolvePath(lpFileName, &newName);
+  vexplat::detail::PathProbe probe;
+  const auto path = vexplat::detail::ResolvePath(lpFileName, &probe);
   if (!path) return INVALID_FILE_ATTRIBUTES;
   // Resolving has just found the name absent from its existing folder.
-  if (newName) {
+  if (probe.newName) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
   }
   struct stat info;
-  if (stat(path->c_str(), &info) != 0) {
+  if (vexplat::detail::StatResolved(*path, probe, info) != 0) {
     const int error = errno;
     SetLastError(error == ENOENT ? vexplat::detail::MissingPathError(*path)
                                  : vexplat::detail::Win32ErrorFromErrno(error));
@@ -26,10 +26,11 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
-  const auto path = vexplat::detail::ResolvePath(lpFileName);
+  vexplat::detail::PathProbe probe;
+  const auto path = vexplat::detail::ResolvePath(lpFileName, &probe);
   if (!path) return FALSE;
   struct stat info;
-  if (stat(path->c_str(), &info) != 0) {
+  if (vexplat::detail::StatResolved(*path, probe, info) != 0) {
     const int error = errno;
     if (error == ENOENT) return vexplat::detail::Fail(vexplat::detail::MissingPathError(*path));
     return vexplat::detail::FailFromErrno(error);

@@ -37,22 +37,23 @@ FileObject* FileOf(HANDLE handle) {
 class FileOpener {
  public:
   FileOpener(std::string path, DWORD access, DWORD shareMode, DWORD disposition, DWORD flagsAndAttributes,
-             bool knownAbsent)
+             const vexplat::detail::PathProbe& probe)
       : path_(std::move(path)),
         access_(access),
         shareMode_(shareMode),
         disposition_(disposition),
         flags_(flagsAndAttributes),
-        knownAbsent_(knownAbsent) {}
+        probe_(probe) {}
 
   HANDLE Open() {
     // Another process may create the file between the look and the create:
-    // then it is an existing file after all. A name that resolving has just
-    // found absent is not looked at again before the first create.
+    // then it is an existing file after all. What resolving has just
+    // learnt of the name is not looked up again before the first create.
     for (int attempt = 0;; ++attempt) {
       struct stat info;
-      if (attempt > 0 || !knownAbsent_) {
-        if (stat(path_.c_str(), &info) == 0) return OpenExisting(info);
+      if (attempt > 0 || !probe_.newName) {
+        const int found = attempt > 0 ? stat(path_.c_str(), &info) : vexplat::detail::StatResolved(path_, probe_, info);
+        if (found == 0) return OpenExisting(info);
         if (errno != ENOENT) return FailHandle(vexplat::detail::Win32ErrorFromErrno(errno));
       }
       if (disposition_ == OPEN_EXISTING || disposition_ == TRUNCATE_EXISTING) {
@@ -160,7 +161,7 @@ class FileOpener {
   DWORD shareMode_;
   DWORD disposition_;
   DWORD flags_;
-  const bool knownAbsent_;  // resolving found the name absent from its folder
+  const vexplat::detail::PathProbe probe_;  // what resolving learnt of the name
 };
 
 }  // namespace
@@ -174,11 +175,10 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
       (dwCreationDisposition == TRUNCATE_EXISTING && !HasWriteAccess(dwDesiredAccess))) {
     return FailHandle(ERROR_INVALID_PARAMETER);
   }
-  bool newName = false;
-  const auto path = vexplat::detail::ResolvePath(lpFileName, &newName);
+  vexplat::detail::PathProbe probe;
+  const auto path = vexplat::detail::ResolvePath(lpFileName, &probe);
   if (!path) return INVALID_HANDLE_VALUE;
-  return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, newName)
-      .Open();
+  return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, probe).Open();
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,

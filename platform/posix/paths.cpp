@@ -103,18 +103,23 @@ std::string JoinPosix(std::string path, const std::vector<std::string>& names, s
 
 // The names below `root` as spelt on disk: an existing entry in another
 // spelling stands for the name; below a missing one the rest stay as given.
-std::string MatchCase(const std::string& root, const std::vector<std::string>& names, bool& newName) {
+std::string MatchCase(const std::string& root, const std::vector<std::string>& names, PathProbe& probe) {
   // Most paths name what exists, or a new entry of an existing directory:
   // one or two probes settle them.
   const std::string spelt = JoinPosix(root, names, names.size());
+  if (names.empty()) return spelt;
   struct stat info;
-  if (names.empty() || lstat(spelt.c_str(), &info) == 0) return spelt;
+  if (lstat(spelt.c_str(), &info) == 0) {
+    probe.statKnown = !S_ISLNK(info.st_mode);
+    probe.info = info;
+    return spelt;
+  }
   const bool spellingAbsent = errno == ENOENT;
   const std::string parent = JoinPosix(root, names, names.size() - 1);
   const std::string directory = parent.empty() ? "/" : parent;
   if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
     const auto match = FindIgnoringCase(directory, names.back(), &info);
-    newName = spellingAbsent && !match;
+    probe.newName = spellingAbsent && !match;
     return parent + "/" + match.value_or(names.back());
   }
   std::string posix = root;
@@ -240,7 +245,7 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
   return result;
 }
 
-std::optional<std::string> ResolveParsed(const WindowsPath& path, bool* newName) {
+std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe) {
   const auto drive = LookupDrive(path.drive);
   if (!drive) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -260,18 +265,27 @@ std::optional<std::string> ResolveParsed(const WindowsPath& path, bool* newName)
     names.push_back(std::move(*name));
   }
   const std::string root = drive->root == "/" ? std::string() : drive->root;
-  bool absent = false;
-  std::string posix = MatchCase(root, names, absent);
-  if (newName) *newName = absent;
+  PathProbe learnt;
+  std::string posix = MatchCase(root, names, learnt);
+  // A trailing separator asks for a directory: the status of the name alone
+  // does not answer that.
+  if (path.trailingSeparator) learnt.statKnown = false;
+  if (probe) *probe = learnt;
   if (posix.empty()) return std::string("/");
   if (path.trailingSeparator) posix += '/';
   return posix;
 }
 
-std::optional<std::string> ResolvePath(const char* windowsPath, bool* newName) {
+int StatResolved(const std::string& posixPath, const PathProbe& probe, struct stat& info) {
+  if (!probe.statKnown) return stat(posixPath.c_str(), &info);
+  info = probe.info;
+  return 0;
+}
+
+std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe) {
   const auto parsed = ParseWindowsPath(windowsPath);
   if (!parsed) return std::nullopt;
-  return ResolveParsed(*parsed, newName);
+  return ResolveParsed(*parsed, probe);
 }
 
 std::optional<WindowsPath> WindowsPathOf(const std::string& posixPath) {

@@ -118,6 +118,23 @@ TEST_F(MappedDrive, ExistingNamesAreFoundWithoutRegardToCase) {
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\PROG\\App.Exe"));
 }
 
+// Resolving's look at the last name is reused only where it is the answer:
+// not for a symbolic link (its target counts) nor for a name asked for as a
+// folder with a trailing separator.
+TEST_F(MappedDrive, WhatResolvingSawIsReusedOnlyWhereItAnswers) {
+  fs::create_directories(Root() + "/real");
+  vextest::WriteFile(Root() + "/file.txt", "x");
+  fs::create_directory_symlink("real", Root() + "/link");
+  fs::permissions(Root() + "/file.txt", fs::perms::owner_write, fs::perm_options::remove);
+  fs::create_symlink("file.txt", Root() + "/file-link");
+  EXPECT_EQ(DWORD{FILE_ATTRIBUTE_DIRECTORY}, GetFileAttributesA("C:\\link") & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(DWORD{FILE_ATTRIBUTE_READONLY}, GetFileAttributesA("C:\\file-link") & FILE_ATTRIBUTE_READONLY);
+  HANDLE writer = CreateFileA("C:\\file-link", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+  EXPECT_EQ(DWORD{ERROR_ACCESS_DENIED}, GetLastError());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\file.txt\\"));
+}
+
 // Folders read once are kept; what others change in them since counts at once.
 TEST_F(MappedDrive, SpellingsChangedBehindTheProgramsBackAreFound) {
   fs::create_directories(Root() + "/box");
