@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <optional>
 
 #include "archive/ArcHelpers.h"
 #include "archive/EntryChecks.h"
@@ -233,9 +234,10 @@ TUnZIP::TEntryResult TUnZIP::ExtractEntry(TByteFile& archive, TByteFile& output,
   const rtl::TDateTime fileDate = DosDateToDateTime(static_cast<int32_t>(fLocalHeader.FileDate));
   if (!TestOnly && !PlaceableEntry(name)) return TEntryResult::Next;
 
-  bool exists = false;
+  std::optional<bool> exists;
   if (!ConfirmEntry(name, exists, fileDate)) return TEntryResult::Stop;
-  if (exists && OverwriteMode == omSkip) {
+  // A callback may have turned to skipping after the target went unasked.
+  if (OverwriteMode == omSkip && (exists ? *exists : !TestOnly && TargetFileExists())) {
     fArchiveRemaining -= static_cast<int32_t>(entry.UnpackedSize);
     Progress(0, 0, fTotalBytes);
     return TEntryResult::Next;
@@ -289,7 +291,7 @@ bool TUnZIP::PlaceableEntry(const std::string& storedName) {
   return false;
 }
 
-bool TUnZIP::ConfirmEntry(std::string& name, bool& exists, rtl::TDateTime fileDate) {
+bool TUnZIP::ConfirmEntry(std::string& name, std::optional<bool>& exists, rtl::TDateTime fileDate) {
   (void)name;
   TorxTimerPause pause(*fTimer);
   if (OnProgress) {
@@ -297,15 +299,17 @@ bool TUnZIP::ConfirmEntry(std::string& name, bool& exists, rtl::TDateTime fileDa
     ProcessMessages();
     OnProgress(this, fProgressByFile, fProgressByArchive);
   }
-  exists = !TestOnly && TargetFileExists();
-  if (ConfirmOverwrites && exists) {
+  // Whether the target exists changes nothing when it is overwritten
+  // unasked: it is not looked up then (the create finds out anyway).
+  if (ConfirmOverwrites || OverwriteMode == omSkip || Cancelled()) exists = !TestOnly && TargetFileExists();
+  if (ConfirmOverwrites && *exists) {
     if (OnFileExists) {
       OnFileExists(this, fTargetPath, fileDate, OverwriteMode);
     } else {
       OverwriteMode = omSkip;
     }
   }
-  if (!exists || (OverwriteMode == omOverwrite && !Cancelled())) {
+  if (!exists.value_or(false) || (OverwriteMode == omOverwrite && !Cancelled())) {
     ++fCount;
     std::string fileName = fTargetPath;
     bool extract = true;

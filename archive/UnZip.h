@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "archive/EntryChecks.h"
@@ -43,8 +44,9 @@ class TUnZIP : public TUnBase {
   int32_t List(const std::function<void(const TListedEntry&)>& onEntry);
 
   // Target exists check and the OnFileExists / OnBegin / rename sequence for
-  // the current target path. False when the run was cancelled.
-  bool ConfirmEntry(std::string& name, bool& exists, rtl::TDateTime fileDate);
+  // the current target path. False when the run was cancelled. `exists` is
+  // left unknown when the target is overwritten unasked.
+  bool ConfirmEntry(std::string& name, std::optional<bool>& exists, rtl::TDateTime fileDate);
   // Dates, closes and gives attributes to the written output file.
   void FinishTarget(TByteFile& output, uint32_t attributes, uint32_t dosDateTime, const std::string& targetPath);
 

@@ -78,6 +78,22 @@ TEST_F(ExtractTest, ExistingTargetWithoutHandlerIsSkippedAndTheAnswerSticks) {
   EXPECT_EQ(unzip.ArchiveRemaining(), 0);
 }
 
+// Overwriting unasked does not look the target up; a begin handler that
+// turns to skipping still keeps the existing file.
+TEST_F(ExtractTest, SkippingChosenInTheBeginHandlerKeepsTheExistingTarget) {
+  if (!PythonZip("sk.zip", "z.writestr('a.txt', b'new a')\nz.writestr('b.txt', b'new b')")) GTEST_SKIP();
+  WriteFile("out/a.txt", "old a");
+  TUnZIP unzip;
+  Prepare(unzip, "sk.zip");
+  unzip.ConfirmOverwrites = false;
+  unzip.OverwriteMode = omOverwrite;
+  unzip.OnBegin = [&](TObject*, const std::string&, int32_t, bool&) { unzip.OverwriteMode = omSkip; };
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_EQ(ReadFile("out/a.txt"), "old a");
+  EXPECT_EQ(ReadFile("out/b.txt"), "new b");
+  EXPECT_TRUE(errors_.empty());
+}
+
 TEST_F(ExtractTest, OnFileExistsAnswersGovernLaterEntries) {
   if (!PythonZip("ask.zip", "z.writestr('a.txt', b'new a')\nz.writestr('b.txt', b'new b')")) GTEST_SKIP();
   WriteFile("out/a.txt", "old a");
