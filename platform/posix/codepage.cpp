@@ -91,19 +91,33 @@ std::optional<RecodeResult> Recode(std::string_view input, const char* from, con
   return result;
 }
 
+namespace {
+
+// Both code pages spell ASCII alike: most names need no converter.
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
 std::optional<std::string> GbkToUtf8(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::string(gbk);
   auto result = Recode(gbk, "CP936", "UTF-8", true, 1, {});
   if (!result) return std::nullopt;
   return std::move(result->bytes);
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
   auto result = Recode(utf8, "UTF-8", "CP936", true, 1, {});
   if (!result) return std::nullopt;
   return std::move(result->bytes);
 }
 
 std::string Utf8ToGbkLossy(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
   auto result = Recode(utf8, "UTF-8", "CP936", false, 1, "?");
   return result ? std::move(result->bytes) : std::string(utf8.size(), '?');
 }
