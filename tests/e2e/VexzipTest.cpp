@@ -131,6 +131,10 @@ TEST_F(VexzipTest, TestReportsCleanAndDamagedArchives) {
   const Outcome damaged = Vexzip("t t.zip");
   EXPECT_EQ(damaged.status, 1);
   EXPECT_NE(damaged.err.find("readme.txt: File fails CRC check [E25151]"), std::string::npos) << damaged.err;
+  // Both streams into one file: the entry's line comes before its error.
+  ASSERT_TRUE(Shell("env -u VEXUPD_DRIVE_C '" + tool_.string() + "' t t.zip </dev/null >both.txt 2>&1; true"));
+  const std::string both = Read(scratch_ / "both.txt");
+  EXPECT_LT(both.find("readme.txt\n"), both.find("[E25151]")) << both;
 }
 
 TEST_F(VexzipTest, ListShowsEveryEntry) {

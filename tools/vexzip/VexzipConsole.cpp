@@ -56,7 +56,10 @@ bool IsConsole(DWORD standardHandle) {
 
 }  // namespace
 
-Console::Console() : inputIsTerminal_(IsConsole(STD_INPUT_HANDLE)), errorIsTerminal_(IsConsole(STD_ERROR_HANDLE)) {}
+Console::Console()
+    : inputIsTerminal_(IsConsole(STD_INPUT_HANDLE)),
+      outputIsTerminal_(IsConsole(STD_OUTPUT_HANDLE)),
+      errorIsTerminal_(IsConsole(STD_ERROR_HANDLE)) {}
 
 void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bool quiet) {
   unzip.OnError = [this](TObject*, const std::string& fileName, const std::string& extra, const std::string&,
@@ -65,9 +68,11 @@ void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bo
   unzip.OnBegin = [this, verb, quiet](TObject*, const std::string& fileName, int32_t, bool&) {
     currentEntry_ = fileName;
     if (quiet) return;
-    EndProgress();
+    ClearProgressLine();
     std::printf("%12s: %s\n", verb.c_str(), ToConsole(fileName).c_str());
-    std::fflush(stdout);
+    // A file or pipe gets the lines in blocks (EndProgress keeps them before
+    // anything on standard error); a console line by line.
+    if (outputIsTerminal_) std::fflush(stdout);
   };
   if (errorIsTerminal_ && !quiet) {
     started_ = std::chrono::steady_clock::now();
@@ -116,6 +121,11 @@ void Console::ShowProgress(const TUnZIP& unzip) {
 }
 
 void Console::EndProgress() {
+  std::fflush(stdout);
+  ClearProgressLine();
+}
+
+void Console::ClearProgressLine() {
   if (!progressShown_) return;
   std::fprintf(stderr, "\r\x1b[K");
   std::fflush(stderr);

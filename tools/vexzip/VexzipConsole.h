@@ -21,16 +21,19 @@ class Console {
   void Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bool quiet);
 
   bool ErrorsReported() const { return errorsReported_; }
-  // Ends a progress line, if one is showing.
+  // Ends a progress line, if one is showing; what standard output holds goes
+  // out first, so that it comes before what follows on standard error.
   void EndProgress();
 
  private:
   void ShowError(const std::string& fileName, const std::string& extra, int32_t id);
   void ShowProgress(const TUnZIP& unzip);
+  void ClearProgressLine();
   void AskOverwrite(TUnZIP& unzip, const std::string& fileName, TOverwriteMode& mode);
   void AskPassword(const std::string& fileName, std::string& password, bool& tryAgain);
 
   bool inputIsTerminal_;
+  bool outputIsTerminal_;
   bool errorIsTerminal_;
   bool errorsReported_ = false;
   bool progressShown_ = false;
