@@ -21,11 +21,15 @@ void CreateDirectoryChain(const std::string& path) {
   if (path.empty()) RaiseMessage(E_UNABLETOCREATEDIR);
   std::string dir = path;
   if (rtl::EndsWithBackslash(dir)) dir.pop_back();
-  if (dir.size() <= 2 || rtl::IsDirectory(dir)) return;
+  if (dir.size() <= 2) return;
+  // Mostly only the last folder is missing, or none: making it settles that
+  // without looking at the folders above. A failure shows when the file
+  // inside it is created.
+  if (CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() != ERROR_PATH_NOT_FOUND) return;
   const std::string parent = rtl::ExtractFilePath(dir);
   // A relative name has no parent to make first.
-  if (!parent.empty() && parent != dir) CreateDirectoryChain(parent);
-  // A failure shows when the file inside it is created.
+  if (parent.empty() || parent == dir) return;
+  CreateDirectoryChain(parent);
   CreateDirectoryA(dir.c_str(), nullptr);
 }
 
