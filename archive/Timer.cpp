@@ -36,3 +36,13 @@ void TorxTimer::Resume() {
   if (!running_ || pauseDepth_ == 0) return;
   if (--pauseDepth_ == 0) pausedMs_ += tick_() - pauseTick_;
 }
+
+TTickGate::TTickGate(TorxTimer::TTickSource tick) : tick_(tick != nullptr ? tick : SystemTick) {}
+
+bool TTickGate::Pass() {
+  const uint32_t now = tick_();
+  if (passed_ && now == lastTick_) return false;
+  passed_ = true;
+  lastTick_ = now;
+  return true;
+}

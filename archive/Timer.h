@@ -40,3 +40,19 @@ class TorxTimerPause {
  private:
   TorxTimer& timer_;
 };
+
+// Passes once per tick of the clock: a step that the decoding loop reaches
+// every 32 KB (processing window messages) then runs at most once per tick,
+// 10 to 16 ms on Windows, however fast the blocks come. Under Wine each
+// PeekMessageA is a round trip to the wine server.
+class TTickGate {
+ public:
+  explicit TTickGate(TorxTimer::TTickSource tick = nullptr);
+
+  bool Pass();
+
+ private:
+  TorxTimer::TTickSource tick_;
+  bool passed_ = false;
+  uint32_t lastTick_ = 0;
+};

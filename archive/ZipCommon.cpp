@@ -121,7 +121,7 @@ void TZipCommon::ProcessMessages() {
 void TZipCommon::Progress(int32_t done, int32_t size, int32_t total) {
   fProgressByFile = archive::PercentOf(done, size);
   fProgressByArchive = archive::PercentOf(static_cast<int64_t>(total) - fArchiveRemaining, total);
-  ProcessMessages();
+  if (fMessageGate.Pass()) ProcessMessages();
   if (OnProgress) OnProgress(this, fProgressByFile, fProgressByArchive);
 }
 

@@ -149,6 +149,7 @@ class TZipCommon : public TReadWriteObj {
   std::string fVolumeName;     // label of the disk in use
   int32_t fCurrentVolume = 0;  // its number
   std::string fLastTargetFolder;  // made or found for the last target
+  TTickGate fMessageGate;         // progress points process messages once per tick
 
  private:
   // What ended a directory walk early: a message id (0: nothing) and detail.

@@ -161,3 +161,18 @@ TEST(TorxTimer, StopInsideAPauseAcrossTheTickWrap) {
   At(0x00000A00u, timer, &TorxTimer::Resume);  // no longer running: no effect
   EXPECT_FLOAT_EQ(timer.ElapsedTime(), 0.512f);
 }
+
+// The first call passes, then one per new tick value (a step back, or the
+// wrap to 0, is a new value too); calls within a tick do not.
+TEST(TTickGate, PassesOncePerTick) {
+  TTickGate gate(FakeTick);
+  const struct {
+    uint32_t tick;
+    bool passes;
+  } steps[] = {{0, true},     {0, false},  {0, false}, {1, true},          {1, false},
+               {16, true},    {15, true},  {15, false}, {0xFFFFFFFFu, true}, {0, true}};
+  for (const auto& step : steps) {
+    gTick = step.tick;
+    EXPECT_EQ(gate.Pass(), step.passes) << "at tick " << step.tick;
+  }
+}
