@@ -120,7 +120,7 @@ const HuffmanTable& FixedLiteralTemplate() {
   static const HuffmanTable table = [] {
     HuffmanTable t;
     BuildHuffmanTable(kFixedLiteralLengths.data(), kLiteralLengthSymbols, kLiteralLengthEntries.data(),
-                      kFixedLiteralLookupBits, t);
+                      kLiteralTableBits, t);
     return t;
   }();
   return table;
@@ -129,7 +129,7 @@ const HuffmanTable& FixedLiteralTemplate() {
 const HuffmanTable& FixedDistanceTemplate() {
   static const HuffmanTable table = [] {
     HuffmanTable t;
-    BuildHuffmanTable(kFixedDistanceLengths.data(), 30, kDistanceEntries.data(), kFixedDistanceLookupBits, t);
+    BuildHuffmanTable(kFixedDistanceLengths.data(), 30, kDistanceEntries.data(), kDistanceTableBits, t);
     return t;
   }();
   return table;
@@ -154,7 +154,7 @@ bool Inflater::DynamicBlock() {
     if (!TakeBits(3, value)) return false;
     codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(value);
   }
-  if (BuildHuffmanTable(codeLengthLengths, kCodeLengthSymbols, kCodeLengthEntries.data(), kCodeLengthLookupBits,
+  if (BuildHuffmanTable(codeLengthLengths, kCodeLengthSymbols, kCodeLengthEntries.data(), kCodeLengthTableBits,
                         codeLengths_) != hbComplete) {
     Raise(msgIncompleteCodeSet);
   }
@@ -162,13 +162,13 @@ bool Inflater::DynamicBlock() {
   uint8_t lengths[kLiteralLengthSymbols + kDistanceSymbols] = {};
   if (!ReadCodeLengths(literalCount + distanceCount, lengths)) return false;
 
-  if (BuildHuffmanTable(lengths, literalCount, kLiteralLengthEntries.data(), kDynamicLiteralLookupBits,
+  if (BuildHuffmanTable(lengths, literalCount, kLiteralLengthEntries.data(), kLiteralTableBits,
                         literals_) != hbComplete) {
     Raise(msgIncompleteCodeSet);
   }
   // An over-subscribed distance set leaves an empty table: the first
   // distance decoded through it fails as an undefined code.
-  if (BuildHuffmanTable(lengths + literalCount, distanceCount, kDistanceEntries.data(), kDynamicDistanceLookupBits,
+  if (BuildHuffmanTable(lengths + literalCount, distanceCount, kDistanceEntries.data(), kDistanceTableBits,
                         distances_) == hbIncomplete) {
     Raise(msgIncompleteCodeSet);
   }

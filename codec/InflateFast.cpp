@@ -1,5 +1,6 @@
 #include "codec/InflateFast.h"
 
+#include <bit>
 #include <cstring>
 
 namespace codec {
@@ -11,7 +12,14 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, &v, 8);
 }
 
-inline uint64_t LowBits(uint64_t bits, uint32_t n) { return bits & ((uint64_t{1} << n) - 1); }
+template <typename Word>
+Word ByteSwap(Word w) {
+  if constexpr (sizeof(Word) == 8) {
+    return __builtin_bswap64(w);
+  } else {
+    return __builtin_bswap32(w);
+  }
+}
 
 // Copies a match the fast way: may write up to 39 bytes past out + length.
 [[gnu::always_inline]] inline uint8_t* CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
@@ -58,82 +66,100 @@ inline uint64_t LowBits(uint64_t bits, uint32_t n) { return bits & ((uint64_t{1}
   return end;
 }
 
-}  // namespace
+// The bit state of the loop, in registers. `count` is exact only in its low
+// byte: whole table entries are subtracted from it (their low byte is the
+// bits they take), which leaves the bits above it meaningless but saves
+// isolating that byte on every code; the same low byte is the shift count
+// (shifts use only its low bits, and an entry takes at most 28 bits).
+template <typename Word>
+struct FastBits {
+  static constexpr uint32_t kShiftMask = sizeof(Word) * 8 - 1;
+  // After a refill at least this many bits are buffered.
+  static constexpr uint32_t kFull = kShiftMask - 7;
 
-FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLimit, const HuffmanTable& literals,
-                      const HuffmanTable& distances) {
-  // Locals, so that the byte stores into the window do not force the bit
-  // state back to memory.
-  uint64_t bits = cursor.bits;
-  uint32_t count = cursor.count;
-  const uint8_t* in = cursor.next;
+  Word bits;
+  uint32_t count;
+  const uint8_t* in;
+
+  uint32_t Count() const { return count & 0xFF; }
+  // Brings the buffer to kFull..kShiftMask bits; reads sizeof(Word) bytes at
+  // `in` and moves on by the whole bytes taken.
+  void Refill() {
+    Word word;
+    std::memcpy(&word, in, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) word = ByteSwap(word);
+    bits |= word << (count & kShiftMask);
+    in += (~count >> 3) & (sizeof(Word) - 1);
+    count |= kFull;
+  }
+  void Take(uint32_t entry) {
+    bits >>= entry & kShiftMask;
+    count -= entry;
+  }
+  // Takes a length or distance entry and gives its value: the base plus
+  // the extra bits found above the code bits. Such an entry has no kind
+  // flags, so the bits above its code-bit field are zero.
+  uint32_t TakeValue(uint32_t entry) {
+    const Word before = bits;
+    Take(entry);
+    const Word taken = before & ((Word{1} << (entry & 0xFF)) - 1);
+    return (entry >> 16) + static_cast<uint32_t>(taken >> ((entry >> 8) & kShiftMask));
+  }
+  // Follows a sub-table pointer, taking the first level's bits.
+  uint32_t Follow(const uint32_t* table, uint32_t entry) {
+    Take(entry);
+    return table[huff::Value(entry) + (bits & ((Word{1} << huff::CodeBits(entry)) - 1))];
+  }
+};
+
+template <typename Word>
+[[gnu::always_inline]] inline FastResult DecodeFastLoop(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLimit,
+                                                        const uint32_t* litTable, const uint32_t* distTable) {
+  static_assert(sizeof(Word) == sizeof(cursor.bits), "the cursor holds the loop's bit word");
+  constexpr Word kLitMask = (Word{1} << kLiteralTableBits) - 1;
+  constexpr Word kDistMask = (Word{1} << kDistanceTableBits) - 1;
+  FastBits<Word> b{cursor.bits, cursor.count, cursor.next};
   const uint8_t* const inLimit = cursor.end - kFastInputMargin;
   uint8_t* out = outRef;
-  const uint32_t* const litTable = literals.entries.data();
-  const uint64_t litMask = literals.Mask();
-  const uint32_t* const distTable = distances.entries.data();
-  const uint64_t distMask = distances.Mask();
   FastResult result = FastResult::kNeedCarefulStep;
-  if (out >= outLimit || in > inLimit) return result;
-
-  auto refill = [&] {
-    uint64_t word;
-    std::memcpy(&word, in, 8);
-    bits |= word << count;
-    in += (63 - count) >> 3;
-    count |= 56;
-  };
-  // Takes the bits of an entry (code and extra bits; the low byte).
-  auto take = [&](uint32_t entry) {
-    bits >>= static_cast<uint8_t>(entry);
-    count -= static_cast<uint8_t>(entry);
-  };
-  // The length or distance of an entry, from the bits before it was taken.
-  auto valueOf = [](uint32_t entry, uint64_t before) {
-    return huff::Value(entry) + static_cast<uint32_t>(LowBits(before, huff::TotalBits(entry)) >> huff::CodeBits(entry));
-  };
-  // Follows a sub-table pointer, taking the first level's bits.
-  auto follow = [&](const uint32_t* table, uint32_t entry) {
-    take(entry);
-    return table[huff::Value(entry) + LowBits(bits, huff::CodeBits(entry))];
-  };
+  if (out >= outLimit || b.in > inLimit) return result;
 
   // Each step starts with 56 bits or more and its first entry looked up:
   // three literals take at most 45 bits, a length and a distance code with
   // their extra bits 48.
-  refill();
-  uint32_t entry = litTable[bits & litMask];
+  b.Refill();
+  uint32_t entry = litTable[b.bits & kLitMask];
   do {
     if (entry & huff::kLiteral) {
-      take(entry);
+      b.Take(entry);
       *out++ = static_cast<uint8_t>(entry >> 16);
-      entry = litTable[bits & litMask];
+      entry = litTable[b.bits & kLitMask];
       if (entry & huff::kLiteral) {
-        take(entry);
+        b.Take(entry);
         *out++ = static_cast<uint8_t>(entry >> 16);
-        entry = litTable[bits & litMask];
+        entry = litTable[b.bits & kLitMask];
         if (entry & huff::kLiteral) {
-          take(entry);
+          b.Take(entry);
           *out++ = static_cast<uint8_t>(entry >> 16);
-          refill();
-          entry = litTable[bits & litMask];
+          b.Refill();
+          entry = litTable[b.bits & kLitMask];
           continue;
         }
       }
-      refill();
+      b.Refill();
     }
     if (entry & (huff::kSubtable | huff::kExceptional)) [[unlikely]] {
-      if (entry & huff::kSubtable) entry = follow(litTable, entry);
+      if (entry & huff::kSubtable) entry = b.Follow(litTable, entry);
       if (entry & huff::kLiteral) {
-        take(entry);
+        b.Take(entry);
         *out++ = static_cast<uint8_t>(entry >> 16);
-        refill();
-        entry = litTable[bits & litMask];
+        b.Refill();
+        entry = litTable[b.bits & kLitMask];
         continue;
       }
       if (entry & huff::kExceptional) {
         if (huff::IsEndOfBlock(entry)) {
-          take(entry);
+          b.Take(entry);
           result = FastResult::kEndOfBlock;
         } else {
           result = FastResult::kInvalidCode;
@@ -141,32 +167,62 @@ FastResult DecodeFast(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLim
         break;
       }
     }
-    uint64_t before = bits;
-    take(entry);
-    const uint32_t length = valueOf(entry, before);
+    const uint32_t length = b.TakeValue(entry);
 
-    entry = distTable[bits & distMask];
+    entry = distTable[b.bits & kDistMask];
     if (entry & (huff::kSubtable | huff::kExceptional)) [[unlikely]] {
-      if (entry & huff::kSubtable) entry = follow(distTable, entry);
+      if (entry & huff::kSubtable) entry = b.Follow(distTable, entry);
       if (entry & huff::kExceptional) {
         result = FastResult::kInvalidCode;
         break;
       }
     }
-    before = bits;
-    take(entry);
-    const uint32_t distance = valueOf(entry, before);
+    const uint32_t distance = b.TakeValue(entry);
     // The next entry is looked up while the match is copied.
-    refill();
-    entry = litTable[bits & litMask];
+    b.Refill();
+    entry = litTable[b.bits & kLitMask];
     out = CopyMatch(out, distance, length);
-  } while (out < outLimit && in <= inLimit);
+  } while (out < outLimit && b.in <= inLimit);
 
-  cursor.bits = bits;
-  cursor.count = count;
-  cursor.next = in;
+  cursor.bits = b.bits;
+  cursor.count = b.Count();
+  cursor.next = b.in;
   outRef = out;
   return result;
+}
+
+using DecodeFastFunction = FastResult (*)(BitCursor&, uint8_t*&, const uint8_t*, const uint32_t*, const uint32_t*);
+
+FastResult DecodeFastPortable(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const uint32_t* litTable,
+                              const uint32_t* distTable) {
+  return DecodeFastLoop<BitWord>(cursor, out, outLimit, litTable, distTable);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// With BMI2 the variable shifts and masks need no count register, which
+// keeps the whole bit state in registers.
+__attribute__((target("bmi,bmi2"))) FastResult DecodeFastBmi2(BitCursor& cursor, uint8_t*& out,
+                                                              const uint8_t* outLimit, const uint32_t* litTable,
+                                                              const uint32_t* distTable) {
+  return DecodeFastLoop<BitWord>(cursor, out, outLimit, litTable, distTable);
+}
+#endif
+
+DecodeFastFunction PickDecodeFast() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("bmi2")) return DecodeFastBmi2;
+#endif
+  return DecodeFastPortable;
+}
+
+const DecodeFastFunction kDecodeFast = PickDecodeFast();
+
+}  // namespace
+
+FastResult DecodeFast(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const HuffmanTable& literals,
+                      const HuffmanTable& distances) {
+  return kDecodeFast(cursor, out, outLimit, literals.entries.data(), distances.entries.data());
 }
 
 }  // namespace codec

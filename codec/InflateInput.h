@@ -8,7 +8,6 @@
 // run dry.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -16,26 +15,17 @@
 
 namespace codec {
 
+// The word of the bit buffer.
+using BitWord = uint64_t;
+
 // The hot part of the bit source, kept in locals by the fast decoding loop.
 struct BitCursor {
-  uint64_t bits = 0;   // pending input bits; above `count` only bytes still to come
+  BitWord bits = 0;   // pending input bits; above `count` only bytes still to come
   uint32_t count = 0;  // valid bits in `bits`
   const uint8_t* next = nullptr;
   const uint8_t* end = nullptr;
 
-  static uint64_t Load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-    return v;
-  }
-  // Brings the count to 56..63 bits. Needs 8 readable bytes at `next`.
-  void RefillFast() {
-    bits |= Load64(next) << count;
-    next += (63 - count) >> 3;
-    count |= 56;
-  }
-  uint32_t Peek(uint32_t n) const { return static_cast<uint32_t>(bits & ((uint64_t{1} << n) - 1)); }
+  uint32_t Peek(uint32_t n) const { return static_cast<uint32_t>(bits & ((BitWord{1} << n) - 1)); }
   void Drop(uint32_t n) {
     bits >>= n;
     count -= n;
@@ -72,7 +62,7 @@ class InflateInput {
 
  private:
   void PushByte(uint8_t b) {
-    cursor_.bits |= uint64_t{b} << cursor_.count;
+    cursor_.bits |= BitWord{b} << cursor_.count;
     cursor_.count += 8;
   }
   uint8_t NextByteOrPadding();

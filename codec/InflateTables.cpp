@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "rtl/Assert.h"
 
@@ -83,9 +84,9 @@ const std::array<uint8_t, 30> kFixedDistanceLengths = [] {
   return lengths;
 }();
 
-void HuffmanTable::MakeEmpty() {
-  entries.assign(1, InvalidEntry(0));
-  lookupBits = 0;
+void HuffmanTable::MakeEmpty(uint32_t bits) {
+  entries.assign(size_t{1} << bits, InvalidEntry(0));
+  lookupBits = bits;
 }
 
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
@@ -102,36 +103,27 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
     lengthCount[bits] = tally[0][bits] + tally[1][bits] + tally[2][bits] + tally[3][bits];
   }
 
-  uint32_t minBits = 0;
   uint32_t maxBits = 0;
   int32_t unused = 1;  // code space left at the current length
   for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
     unused = unused * 2 - static_cast<int32_t>(lengthCount[bits]);
     if (unused < 0) {
-      table.MakeEmpty();
+      table.MakeEmpty(lookupBits);
       return hbOverSubscribed;
     }
-    if (lengthCount[bits] != 0) {
-      if (minBits == 0) minBits = bits;
-      maxBits = bits;
-    }
+    if (lengthCount[bits] != 0) maxBits = bits;
   }
   if (maxBits == 0) {
-    table.MakeEmpty();
+    table.MakeEmpty(lookupBits);
     return hbComplete;
   }
   const HuffmanBuildResult result = unused > 0 && maxBits > 1 ? hbIncomplete : hbComplete;
 
-  const uint32_t rootBits = std::clamp(lookupBits, minBits, maxBits);
+  const uint32_t rootBits = lookupBits;
   const uint32_t rootSize = 1u << rootBits;
   table.lookupBits = rootBits;
-  // A complete set reaches every slot; only gaps need the invalid kind.
-  const bool hasGaps = unused > 0;
-  if (hasGaps) {
-    table.entries.assign(rootSize, InvalidEntry(rootBits));
-  } else {
-    table.entries.resize(rootSize);
-  }
+  table.entries.resize(rootSize);
+  uint32_t* const root = table.entries.data();
 
   // Canonical codes: consecutive per length, in symbol order.
   uint32_t nextCode[kMaxCodeBits + 2] = {};
@@ -139,54 +131,75 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
     code = (code + lengthCount[bits - 1]) << 1;
     nextCode[bits] = code;
   }
-  uint32_t reversedCode[kLiteralLengthSymbols] = {};
+
+  // The first level grows a length at a time: the codes of that length go
+  // into a table as wide as they are, which is then doubled (a copy of
+  // itself) for the next length. Each slot gets one write per doubling,
+  // as one memcpy, instead of one per replica of each short code. A slot
+  // that no code reaches (a gap of an incomplete set) holds the invalid
+  // kind, as long as the longest code.
+  uint16_t byLength[kLiteralLengthSymbols];
+  uint32_t start[kMaxCodeBits + 2] = {};
+  for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) start[bits + 1] = start[bits] + lengthCount[bits];
   VEX_ASSERT("Inflate", count <= kLiteralLengthSymbols);
-  for (uint32_t s = 0; s < count; ++s) {
-    if (lengths[s] != 0) reversedCode[s] = ReverseBits(nextCode[lengths[s]]++, lengths[s]);
+  {
+    uint32_t fill[kMaxCodeBits + 2];
+    std::copy_n(start, kMaxCodeBits + 2, fill);
+    fill[0] = start[kMaxCodeBits + 1];  // unused symbols go after the rest
+    for (uint32_t s = 0; s < count; ++s) byLength[fill[lengths[s]]++] = static_cast<uint16_t>(s);
   }
+  root[0] = root[1] = InvalidEntry(std::min(rootBits, maxBits));
+  uint32_t size = 2;
+  for (uint32_t bits = 1; bits <= rootBits; ++bits) {
+    uint32_t code = nextCode[bits];
+    for (uint32_t i = start[bits]; i < start[bits + 1]; ++i) {
+      root[ReverseBits(code++, bits)] = PlacedEntry(symbolEntries[byLength[i]], bits);
+    }
+    if (bits < rootBits) {
+      std::memcpy(root + size, root, size * sizeof root[0]);
+      size *= 2;
+    }
+  }
+  if (maxBits <= rootBits) return result;
 
   // Each first-level slot that longer codes share gets one sub-table, as
-  // wide as the longest of them needs.
-  // (Only the slots of long codes are visited, not the whole first level.)
-  uint8_t longest[1u << kMaxCodeBits];
-  uint64_t seen[(1u << kMaxCodeBits) / 64];
-  std::fill_n(seen, (rootSize + 63) / 64, uint64_t{0});
-  uint16_t sharedSlots[kLiteralLengthSymbols];
-  uint32_t sharedCount = 0;
-  for (uint32_t s = 0; s < count; ++s) {
-    if (lengths[s] <= rootBits) continue;
-    const uint32_t slot = reversedCode[s] & (rootSize - 1);
-    if (!(seen[slot / 64] & (uint64_t{1} << (slot % 64)))) {
-      seen[slot / 64] |= uint64_t{1} << (slot % 64);
-      sharedSlots[sharedCount++] = static_cast<uint16_t>(slot);
-      longest[slot] = 0;
+  // wide as the longest of them needs. The long codes come in code order,
+  // so those sharing a slot come one after another.
+  struct SubTable {
+    uint32_t slot;
+    uint32_t bits;
+  };
+  SubTable subTables[kLiteralLengthSymbols];
+  uint32_t subTableCount = 0;
+  uint32_t reversedCode[kLiteralLengthSymbols];
+  for (uint32_t bits = rootBits + 1; bits <= maxBits; ++bits) {
+    uint32_t code = nextCode[bits];
+    for (uint32_t i = start[bits]; i < start[bits + 1]; ++i) {
+      reversedCode[i] = ReverseBits(code++, bits);
+      const uint32_t slot = reversedCode[i] & (rootSize - 1);
+      SubTable* const last = subTableCount > 0 ? &subTables[subTableCount - 1] : nullptr;
+      if (last && last->slot == slot) {
+        last->bits = bits - rootBits;
+      } else {
+        subTables[subTableCount++] = {slot, bits - rootBits};
+      }
     }
-    longest[slot] = std::max(longest[slot], lengths[s]);
   }
-  for (uint32_t i = 0; i < sharedCount; ++i) {
-    const uint32_t slot = sharedSlots[i];
-    const uint32_t subBits = longest[slot] - rootBits;
+  for (uint32_t t = 0; t < subTableCount; ++t) {
     const uint32_t offset = static_cast<uint32_t>(table.entries.size());
     VEX_ASSERT("Inflate", offset < 0x8000u);
-    table.entries[slot] = huff::kSubtable | (offset << 16) | (subBits << 8) | rootBits;
-    table.entries.resize(offset + (1u << subBits), InvalidEntry(subBits));  // (gaps or not: few)
+    table.entries[subTables[t].slot] = huff::kSubtable | (offset << 16) | (subTables[t].bits << 8) | rootBits;
+    table.entries.resize(offset + (1u << subTables[t].bits), InvalidEntry(subTables[t].bits));
   }
-
-  for (uint32_t s = 0; s < count; ++s) {
-    const uint32_t bits = lengths[s];
-    if (bits == 0) continue;
-    const uint32_t code = reversedCode[s];
-    if (bits <= rootBits) {
-      const uint32_t entry = PlacedEntry(symbolEntries[s], bits);
-      for (uint32_t i = code; i < rootSize; i += 1u << bits) table.entries[i] = entry;
-    } else {
-      const uint32_t pointer = table.entries[code & (rootSize - 1)];
-      const uint32_t offset = huff::Value(pointer);
-      const uint32_t subSize = 1u << huff::CodeBits(pointer);
-      const uint32_t subBits = bits - rootBits;
-      const uint32_t entry = PlacedEntry(symbolEntries[s], subBits);
-      for (uint32_t i = code >> rootBits; i < subSize; i += 1u << subBits) table.entries[offset + i] = entry;
-    }
+  for (uint32_t i = start[rootBits + 1]; i < start[maxBits + 1]; ++i) {
+    const uint32_t s = byLength[i];
+    const uint32_t code = reversedCode[i];
+    const uint32_t pointer = table.entries[code & (rootSize - 1)];
+    const uint32_t offset = huff::Value(pointer);
+    const uint32_t subSize = 1u << huff::CodeBits(pointer);
+    const uint32_t subBits = lengths[s] - rootBits;
+    const uint32_t entry = PlacedEntry(symbolEntries[s], subBits);
+    for (uint32_t k = code >> rootBits; k < subSize; k += 1u << subBits) table.entries[offset + k] = entry;
   }
   return result;
 }

@@ -41,13 +41,12 @@ constexpr uint32_t kLiteralLengthSymbols = 288;
 constexpr uint32_t kDistanceSymbols = 32;
 constexpr uint32_t kCodeLengthSymbols = 19;
 
-// First-level widths asked of the table builder, which moves each into the
-// range of the code lengths present.
-constexpr uint32_t kCodeLengthLookupBits = 7;
-constexpr uint32_t kDynamicLiteralLookupBits = 11;
-constexpr uint32_t kDynamicDistanceLookupBits = 8;
-constexpr uint32_t kFixedLiteralLookupBits = 7;
-constexpr uint32_t kFixedDistanceLookupBits = 5;
+// First-level widths of the tables. The literal/length and distance tables
+// of every block have these widths (short codes fill several slots), so the
+// fast loop masks with constants.
+constexpr uint32_t kLiteralTableBits = 11;
+constexpr uint32_t kDistanceTableBits = 8;
+constexpr uint32_t kCodeLengthTableBits = 7;
 
 struct HuffmanTable {
   std::vector<uint32_t> entries;
@@ -56,7 +55,7 @@ struct HuffmanTable {
   uint64_t Mask() const { return (uint64_t{1} << lookupBits) - 1; }
   // A table that decodes nothing: every lookup gives the invalid kind
   // without taking a bit.
-  void MakeEmpty();
+  void MakeEmpty(uint32_t bits);
 };
 
 enum HuffmanBuildResult : int {
@@ -66,9 +65,9 @@ enum HuffmanBuildResult : int {
 };
 
 // Builds the canonical Huffman table of `count` code lengths (0 = unused,
-// at most kMaxCodeBits). `symbolEntries[i]` gives the kind, value and extra
-// bits of symbol i (one of the arrays below). With no code at all the result
-// is hbComplete and the table is empty.
+// at most kMaxCodeBits) with a first level of `lookupBits`. `symbolEntries[i]`
+// gives the kind, value and extra bits of symbol i (one of the arrays below).
+// With no code at all the result is hbComplete and the table is empty.
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
                                      uint32_t lookupBits, HuffmanTable& table);
 

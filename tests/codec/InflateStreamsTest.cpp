@@ -352,6 +352,11 @@ TEST(InflateDynamic, NoDistanceCodesOrASingleOne) {
     const auto r = Inflate(w.Data());
     EXPECT_TRUE(r.errors.empty());
     EXPECT_EQ(std::string(r.output.begin(), r.output.end()), "ababab");
+    // Its unused code is one bit long: taken as the stream's last bits, it
+    // is an undefined code, not an input that ended.
+    DeflateWriter bad;
+    bad.Dynamic(true, lit, dist).Literals({'a', 'b'}).Symbol(257).Bits(1, 1);
+    EXPECT_EQ(Inflate(bad.Data()).errors, (std::vector<int32_t>{kIncompleteCodeSet}));
   }
 }
 
