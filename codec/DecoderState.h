@@ -11,6 +11,9 @@
 namespace codec {
 
 constexpr int32_t kInputBufferSize = 32768;
+// Zero bytes kept after the input in the buffer: Inflate's fast loop reads
+// whole words a little past the input it decodes.
+constexpr int32_t kInputSlack = 32;
 constexpr int32_t kWindowSize = 32768;
 constexpr int32_t kDictionaryCapacity = 8192;
 
@@ -48,7 +51,7 @@ struct DecoderState {
   int32_t unpackedSize = 0;
 
   // Input side: ReadByte's buffer.
-  uint8_t input[kInputBufferSize];
+  uint8_t input[kInputBufferSize + kInputSlack];
   int32_t inputCount = 0;
   int32_t inputPos = 0;
   bool endOfInput = false;

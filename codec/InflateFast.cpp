@@ -1,6 +1,7 @@
 #include "codec/InflateFast.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
 namespace codec {
@@ -119,10 +120,12 @@ template <typename Word>
   constexpr Word kLitMask = (Word{1} << kLiteralTableBits) - 1;
   constexpr Word kDistMask = (Word{1} << kDistanceTableBits) - 1;
   FastBits<Word> b{cursor.bits, cursor.count, cursor.next};
+  // The loop goes on while each step can take all its bits from the input.
   const uint8_t* const inLimit = cursor.end - kFastInputMargin;
   uint8_t* out = outRef;
   FastResult result = FastResult::kNeedCarefulStep;
-  if (out >= outLimit || b.in > inLimit) return result;
+  const ptrdiff_t inputBits = static_cast<ptrdiff_t>(cursor.count) + 8 * (cursor.end - b.in);
+  if (out >= outLimit || inputBits < static_cast<ptrdiff_t>(kFastStepBits)) return result;
 
   // Each step starts with 56 bits or more and its first entry looked up:
   // three literals take at most 45 bits, a length and a distance code with
@@ -184,8 +187,14 @@ template <typename Word>
     out = CopyMatch(out, distance, length);
   } while (out < outLimit && b.in <= inLimit);
 
+  // Bytes of the zero slack that were read but not taken go back.
+  uint32_t count = b.Count();
+  if (b.in > cursor.end) {
+    count -= static_cast<uint32_t>(b.in - cursor.end) * 8;
+    b.in = cursor.end;
+  }
   cursor.bits = b.bits;
-  cursor.count = b.Count();
+  cursor.count = count;
   cursor.next = b.in;
   outRef = out;
   return result;

@@ -18,16 +18,32 @@ enum class FastResult {
   kInvalidCode,      // an undefined code (all its bits were in the input)
 };
 
-// The longest match, what the fast loop needs in hand per step, and how far
-// past `outLimit` one step may write (two literals, a match, a wide copy).
+// The longest match, and how far past `outLimit` one step may write (two
+// literals, a match, a wide copy).
 constexpr uint32_t kMaxMatch = 258;
-constexpr size_t kFastInputMargin = 24;
 constexpr int32_t kFastOverrun = 2 + kMaxMatch + 40;
 static_assert(kFastOverrun <= kWindowSlack, "the window slack takes one fast step past the window");
 
+// The most input bits one step takes: two literals found in the first
+// level, then a length and a distance code with their extra bits (a literal
+// found in a sub-table ends its step).
+constexpr uint32_t kFastStepBits = 2 * kLiteralTableBits + (15 + 5) + (15 + 13);
+// A step starts with 56 bits buffered, all of them input; so it needs
+// these bytes of input beyond the buffered ones to take its bits only from
+// the input, never from the zero bytes after it.
+constexpr size_t kFastInputMargin = (kFastStepBits - 56 + 7) / 8;
+// A call may refill three times before its first check (once on entry,
+// twice in a step), reading a word each time after moving on by at most 7
+// bytes, and it starts at least this many bytes before the input's end.
+constexpr size_t kFastFirstReadEnd = 2 * 7 + 8;
+constexpr size_t kFastStartMargin = (kFastStepBits - 63 + 7) / 8;
+static_assert(kFastFirstReadEnd - kFastStartMargin <= kInputSlack, "the input slack takes the reads past the input");
+
 // Decodes into the window from `out` while out stays below `outLimit` and
-// kFastInputMargin bytes are buffered; writes up to kFastOverrun bytes past
-// outLimit. The history before `out` is readable down to 32 KB back.
+// the input holds enough bits for a whole step; writes up to kFastOverrun
+// bytes past outLimit. The history before `out` is readable down to 32 KB
+// back, and kInputSlack zero bytes follow the cursor's end. Takes no bit
+// beyond the input's end and leaves the cursor at or before it.
 FastResult DecodeFast(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const HuffmanTable& literals,
                       const HuffmanTable& distances);
 

@@ -1,6 +1,7 @@
 #include "codec/InflateInput.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace codec {
 
@@ -24,6 +25,7 @@ bool InflateInput::Fetch() {
     if (got > 0) {
       cursor_.next = state_.input;
       cursor_.end = state_.input + got;
+      std::memset(state_.input + got, 0, kInputSlack);
       state_.inRemaining -= got;
       return true;
     }

@@ -412,6 +412,49 @@ TEST(InflateEnd, TruncatedStreamsKeepWhatWasDecoded) {
   }
 }
 
+TEST(InflateEnd, StepsOfTheLongestCodesCutAtEveryByte) {
+  // Two literals with the longest codes that a first-level lookup decodes
+  // (11 bits), a length code of 15 bits with 5 extra bits and a distance
+  // code of 15 bits with 13 extra bits: the most bits a step of the fast
+  // loop takes, so that a decoder reading ahead would run into the bytes
+  // after the cut. (Literal/length codes of 1 to 9 bits, three of 11, one
+  // each of 12 to 14 and two of 15; distance codes of 1 to 14 bits and two
+  // of 15: both complete.)
+  std::vector<uint8_t> lit(286, 0);
+  for (int i = 0; i < 9; ++i) lit['a' + i] = static_cast<uint8_t>(i + 1);
+  lit['x'] = lit['y'] = lit['j'] = 11;
+  lit['m'] = 12;
+  lit['n'] = 13;
+  lit['o'] = 14;
+  lit[256] = lit[284] = 15;
+  std::vector<uint8_t> dist(30, 0);
+  for (int i = 0; i < 14; ++i) dist[i] = static_cast<uint8_t>(i + 1);
+  dist[28] = dist[29] = 15;
+  Bytes expected = RandomBytes(32768, 5);
+  DeflateWriter w;
+  w.Stored(false, expected).Dynamic(true, lit, dist);
+  const size_t firstCut = w.BitCount() / 8;
+  std::vector<std::pair<size_t, size_t>> decoded = {{0, expected.size()}};  // (bits in, bytes out) per code
+  for (int step = 0; step < 6; ++step) {
+    for (uint8_t b : {'x', 'y'}) {
+      w.Literal(b);
+      expected.push_back(b);
+      decoded.emplace_back(w.BitCount(), expected.size());
+    }
+    w.Match(257, 32768);
+    for (int i = 0; i < 257; ++i) expected.push_back(expected[expected.size() - 32768]);
+    decoded.emplace_back(w.BitCount(), expected.size());
+  }
+  w.End();
+  for (size_t cut = firstCut; cut < w.Data().size(); ++cut) {
+    const auto r = Inflate(Bytes(w.Data().begin(), w.Data().begin() + static_cast<long>(cut)));
+    size_t whole = 0;  // the output of the codes all of whose bits came in
+    for (const auto& [bits, bytes] : decoded) whole = bits <= cut * 8 ? bytes : whole;
+    EXPECT_EQ(r.errors, (std::vector<int32_t>{kBadBlock})) << cut;
+    EXPECT_EQ(r.output, Bytes(expected.begin(), expected.begin() + static_cast<long>(whole))) << cut;
+  }
+}
+
 TEST(InflateEnd, TruncatedDynamicHeader) {
   DeflateWriter w;
   w.Dynamic(true, SmallLiteralLengths(), SmallDistanceLengths()).End();
