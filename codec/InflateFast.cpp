@@ -1,6 +1,5 @@
 #include "codec/InflateFast.h"
 
-#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -11,15 +10,6 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
   uint64_t v;
   std::memcpy(&v, src, 8);
   std::memcpy(dst, &v, 8);
-}
-
-template <typename Word>
-Word ByteSwap(Word w) {
-  if constexpr (sizeof(Word) == 8) {
-    return __builtin_bswap64(w);
-  } else {
-    return __builtin_bswap32(w);
-  }
 }
 
 // Copies a match the fast way: may write up to 39 bytes past out + length.
@@ -86,10 +76,7 @@ struct FastBits {
   // Brings the buffer to kFull..kShiftMask bits; reads sizeof(Word) bytes at
   // `in` and moves on by the whole bytes taken.
   void Refill() {
-    Word word;
-    std::memcpy(&word, in, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) word = ByteSwap(word);
-    bits |= word << (count & kShiftMask);
+    bits |= LoadLittleEndian<Word>(in) << (count & kShiftMask);
     in += (~count >> 3) & (sizeof(Word) - 1);
     count |= kFull;
   }

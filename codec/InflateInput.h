@@ -8,6 +8,7 @@
 // run dry.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -17,6 +18,21 @@ namespace codec {
 
 // The word of the bit buffer.
 using BitWord = uint64_t;
+
+// The input bytes at p as a word, the first byte lowest.
+template <typename Word>
+inline Word LoadLittleEndian(const uint8_t* p) {
+  Word word;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    if constexpr (sizeof(Word) == 8) {
+      word = __builtin_bswap64(word);
+    } else {
+      word = __builtin_bswap32(word);
+    }
+  }
+  return word;
+}
 
 // The hot part of the bit source, kept in locals by the fast decoding loop.
 struct BitCursor {
@@ -41,6 +57,14 @@ class InflateInput {
 
   // Makes at least n (at most 32) bits available, padding at the end.
   void Ensure(uint32_t n) {
+    if (cursor_.count >= n) return;
+    if (BytesBuffered() >= sizeof(BitWord)) {
+      // A whole word at once, as the fast loop does.
+      cursor_.bits |= LoadLittleEndian<BitWord>(cursor_.next) << cursor_.count;
+      cursor_.next += (sizeof(BitWord) * 8 - 1 - cursor_.count) / 8;
+      cursor_.count |= sizeof(BitWord) * 8 - 8;
+      return;
+    }
     while (cursor_.count < n) PushByte(NextByteOrPadding());
   }
   uint32_t Peek(uint32_t n) const { return cursor_.Peek(n); }

@@ -91,12 +91,23 @@ void HuffmanTable::MakeEmpty(uint32_t bits) {
 
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
                                      uint32_t lookupBits, HuffmanTable& table) {
-  // Four tallies in turn: in one, a run of equal lengths would make each
-  // increment wait for the one before.
-  uint32_t tally[4][kMaxCodeBits + 1] = {};
-  for (uint32_t s = 0; s < count; ++s) {
-    VEX_ASSERT("Inflate", lengths[s] <= kMaxCodeBits);
-    ++tally[s & 3][lengths[s]];
+  // The symbols are counted, and later sorted by length, in four runs of
+  // neighbouring symbols taken in turns: with one counter per length, a
+  // run of equal lengths would make each step wait for the one before. The
+  // runs are padded to equal size with unused symbols.
+  VEX_ASSERT("Inflate", count <= kLiteralLengthSymbols);
+  constexpr uint32_t kRuns = 4;
+  const uint32_t runSize = (count + kRuns - 1) / kRuns;
+  uint8_t padded[kLiteralLengthSymbols + kRuns];
+  std::memcpy(padded, lengths, count);
+  std::memset(padded + count, 0, runSize * kRuns - count);
+  uint32_t tally[kRuns][kMaxCodeBits + 1] = {};
+  for (uint32_t i = 0; i < runSize; ++i) {
+    for (uint32_t run = 0; run < kRuns; ++run) {
+      const uint8_t bits = padded[run * runSize + i];
+      VEX_ASSERT("Inflate", bits <= kMaxCodeBits);
+      ++tally[run][bits];
+    }
   }
   uint32_t lengthCount[kMaxCodeBits + 1] = {};
   for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
@@ -138,15 +149,31 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
   // as one memcpy, instead of one per replica of each short code. A slot
   // that no code reaches (a gap of an incomplete set) holds the invalid
   // kind, as long as the longest code.
-  uint16_t byLength[kLiteralLengthSymbols];
+  uint16_t byLength[kLiteralLengthSymbols + kRuns];
   uint32_t start[kMaxCodeBits + 2] = {};
   for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) start[bits + 1] = start[bits] + lengthCount[bits];
-  VEX_ASSERT("Inflate", count <= kLiteralLengthSymbols);
   {
-    uint32_t fill[kMaxCodeBits + 2];
-    std::copy_n(start, kMaxCodeBits + 2, fill);
-    fill[0] = start[kMaxCodeBits + 1];  // unused symbols go after the rest
-    for (uint32_t s = 0; s < count; ++s) byLength[fill[lengths[s]]++] = static_cast<uint16_t>(s);
+    // Each run's symbols of a length follow those of the runs before it;
+    // unused symbols go after all the others.
+    uint32_t fill[kRuns][kMaxCodeBits + 1];
+    uint32_t at = start[kMaxCodeBits + 1];
+    for (uint32_t run = 0; run < kRuns; ++run) {
+      fill[run][0] = at;
+      at += tally[run][0];
+    }
+    at = 0;
+    for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
+      for (uint32_t run = 0; run < kRuns; ++run) {
+        fill[run][bits] = at;
+        at += tally[run][bits];
+      }
+    }
+    for (uint32_t i = 0; i < runSize; ++i) {
+      for (uint32_t run = 0; run < kRuns; ++run) {
+        const uint32_t symbol = run * runSize + i;
+        byLength[fill[run][padded[symbol]]++] = static_cast<uint16_t>(symbol);
+      }
+    }
   }
   root[0] = root[1] = InvalidEntry(std::min(rootBits, maxBits));
   uint32_t size = 2;
