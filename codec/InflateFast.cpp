@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 namespace codec {
 namespace {
@@ -67,6 +68,15 @@ struct FastBits {
   static constexpr uint32_t kShiftMask = sizeof(Word) * 8 - 1;
   // After a refill at least this many bits are buffered.
   static constexpr uint32_t kFull = kShiftMask - 7;
+  // A narrow word (32 bits: 24 after a refill) cannot hold two literals and
+  // a length: it refills after the second literal and after a length, and
+  // once more inside a long distance (TakeValueRefilling).
+  static constexpr bool kNarrow = kFull < 2 * kLiteralTableBits + (15 + 5);
+  // The most bits a step takes between two checks of the input (two
+  // literals, or one with a narrow word, then a length and a distance), and
+  // the bytes of input it needs beyond the kFull bits in hand.
+  static constexpr uint32_t kStepBits = (kNarrow ? 1 : 2) * kLiteralTableBits + (15 + 5) + (15 + 13);
+  static constexpr size_t kInputMargin = (kStepBits - kFull + 7) / 8;
 
   Word bits;
   uint32_t count;
@@ -93,6 +103,20 @@ struct FastBits {
     const Word taken = before & ((Word{1} << (entry & 0xFF)) - 1);
     return (entry >> 16) + static_cast<uint32_t>(taken >> ((entry >> 8) & kShiftMask));
   }
+  // The same in two parts for a narrow word, whose buffer may hold fewer
+  // bits than a distance takes (15 code and 13 extra bits): the code bits,
+  // a refill, then the extra bits.
+  uint32_t TakeValueRefilling(uint32_t entry) {
+    const uint32_t codeBits = huff::CodeBits(entry);
+    bits >>= codeBits;
+    count -= codeBits;
+    Refill();
+    const uint32_t extraBits = (entry & 0xFF) - codeBits;
+    const uint32_t extra = static_cast<uint32_t>(bits & ((Word{1} << extraBits) - 1));
+    bits >>= extraBits;
+    count -= extraBits;
+    return (entry >> 16) + extra;
+  }
   // Follows a sub-table pointer, taking the first level's bits.
   uint32_t Follow(const uint32_t* table, uint32_t entry) {
     Take(entry);
@@ -103,20 +127,40 @@ struct FastBits {
 template <typename Word>
 [[gnu::always_inline]] inline FastResult DecodeFastLoop(BitCursor& cursor, uint8_t*& outRef, const uint8_t* outLimit,
                                                         const uint32_t* litTable, const uint32_t* distTable) {
-  static_assert(sizeof(Word) == sizeof(cursor.bits), "the cursor holds the loop's bit word");
+  using Bits = FastBits<Word>;
+  static_assert(sizeof(Word) <= sizeof(cursor.bits), "the cursor holds the loop's bit word");
+  static_assert(Bits::kStepBits <= kFastStepBits, "a call starts with the input of a whole step");
+  // Up to five refills before the first check with a narrow word (entry,
+  // after a literal, a length, inside a distance, after it), each moving on
+  // by at most 3 bytes and reading 4: no further than a wide call reads.
+  static_assert(!Bits::kNarrow || 4 * (sizeof(Word) - 1) + sizeof(Word) <= kFastFirstReadEnd,
+                "the input slack takes the reads past the input");
   constexpr Word kLitMask = (Word{1} << kLiteralTableBits) - 1;
   constexpr Word kDistMask = (Word{1} << kDistanceTableBits) - 1;
-  FastBits<Word> b{cursor.bits, cursor.count, cursor.next};
-  // The loop goes on while each step can take all its bits from the input.
-  const uint8_t* const inLimit = cursor.end - kFastInputMargin;
-  uint8_t* out = outRef;
   FastResult result = FastResult::kNeedCarefulStep;
-  const ptrdiff_t inputBits = static_cast<ptrdiff_t>(cursor.count) + 8 * (cursor.end - b.in);
+  FastBits<Word> b{static_cast<Word>(cursor.bits), cursor.count, cursor.next};
+  // The loop goes on while each step can take all its bits from the input.
+  const uint8_t* const inLimit = cursor.end - Bits::kInputMargin;
+  uint8_t* out = outRef;
+  const ptrdiff_t inputBits = static_cast<ptrdiff_t>(cursor.count) + 8 * (cursor.end - cursor.next);
   if (out >= outLimit || inputBits < static_cast<ptrdiff_t>(kFastStepBits)) return result;
+  if constexpr (Bits::kNarrow) {
+    // The careful path leaves up to 63 bits, more than a narrow word holds:
+    // whole bytes go back to the input buffer, which still has them when it
+    // was not refilled since they were read. (It always has them: before
+    // a refill the count is below 32; otherwise the careful path goes on.)
+    if (b.count > Bits::kShiftMask) {
+      const uint32_t back = (b.count - Bits::kFull) / 8;
+      if (static_cast<size_t>(b.in - cursor.start) < back) return result;
+      b.count -= 8 * back;
+      b.in -= back;
+    }
+  }
 
-  // Each step starts with 56 bits or more and its first entry looked up:
-  // three literals take at most 45 bits, a length and a distance code with
-  // their extra bits 48.
+  // Each step starts with a full buffer (56 bits or more; 24 with a narrow
+  // word) and its first entry looked up: three literals take at most 33 bits
+  // (two 22), a length and a distance code with their extra bits 48 (a
+  // narrow word refills between them).
   b.Refill();
   uint32_t entry = litTable[b.bits & kLitMask];
   do {
@@ -127,6 +171,11 @@ template <typename Word>
       if (entry & huff::kLiteral) {
         b.Take(entry);
         *out++ = static_cast<uint8_t>(entry >> 16);
+        if constexpr (Bits::kNarrow) {
+          b.Refill();
+          entry = litTable[b.bits & kLitMask];
+          continue;
+        }
         entry = litTable[b.bits & kLitMask];
         if (entry & huff::kLiteral) {
           b.Take(entry);
@@ -158,6 +207,7 @@ template <typename Word>
       }
     }
     const uint32_t length = b.TakeValue(entry);
+    if constexpr (Bits::kNarrow) b.Refill();
 
     entry = distTable[b.bits & kDistMask];
     if (entry & (huff::kSubtable | huff::kExceptional)) [[unlikely]] {
@@ -167,7 +217,12 @@ template <typename Word>
         break;
       }
     }
-    const uint32_t distance = b.TakeValue(entry);
+    uint32_t distance;
+    if (Bits::kNarrow && (entry & 0xFF) > b.Count()) [[unlikely]] {
+      distance = b.TakeValueRefilling(entry);
+    } else {
+      distance = b.TakeValue(entry);
+    }
     // The next entry is looked up while the match is copied.
     b.Refill();
     entry = litTable[b.bits & kLitMask];
@@ -187,11 +242,17 @@ template <typename Word>
   return result;
 }
 
+// The loop's word is the machine's register: on a 32-bit target a 64-bit
+// buffer takes a pair of registers, of the seven there are, and every shift
+// of it several instructions.
+using FastWord = std::conditional_t<sizeof(uintptr_t) < sizeof(BitWord), uint32_t, BitWord>;
+static_assert(FastBits<BitWord>::kStepBits == kFastStepBits && FastBits<BitWord>::kInputMargin == kFastInputMargin);
+
 using DecodeFastFunction = FastResult (*)(BitCursor&, uint8_t*&, const uint8_t*, const uint32_t*, const uint32_t*);
 
 FastResult DecodeFastPortable(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const uint32_t* litTable,
                               const uint32_t* distTable) {
-  return DecodeFastLoop<BitWord>(cursor, out, outLimit, litTable, distTable);
+  return DecodeFastLoop<FastWord>(cursor, out, outLimit, litTable, distTable);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -200,7 +261,7 @@ FastResult DecodeFastPortable(BitCursor& cursor, uint8_t*& out, const uint8_t* o
 __attribute__((target("bmi,bmi2"))) FastResult DecodeFastBmi2(BitCursor& cursor, uint8_t*& out,
                                                               const uint8_t* outLimit, const uint32_t* litTable,
                                                               const uint32_t* distTable) {
-  return DecodeFastLoop<BitWord>(cursor, out, outLimit, litTable, distTable);
+  return DecodeFastLoop<FastWord>(cursor, out, outLimit, litTable, distTable);
 }
 #endif
 

@@ -7,7 +7,7 @@ namespace codec {
 
 InflateInput::InflateInput(Unpacker& unpacker)
     : unpacker_(unpacker), state_(unpacker.State()), host_(unpacker.Host()) {
-  cursor_.next = cursor_.end = state_.input;
+  cursor_.next = cursor_.end = cursor_.start = state_.input;
 }
 
 uint8_t InflateInput::NextByteOrPadding() {

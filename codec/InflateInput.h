@@ -40,6 +40,9 @@ struct BitCursor {
   uint32_t count = 0;  // valid bits in `bits`
   const uint8_t* next = nullptr;
   const uint8_t* end = nullptr;
+  // The input buffer: the bytes from here to `next` are the last ones read,
+  // the top of `bits`, so a narrower buffer can give them back.
+  const uint8_t* start = nullptr;
 
   uint32_t Peek(uint32_t n) const { return static_cast<uint32_t>(bits & ((BitWord{1} << n) - 1)); }
   void Drop(uint32_t n) {

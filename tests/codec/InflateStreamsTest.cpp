@@ -2,6 +2,7 @@
 // codes, damaged headers and truncation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "rtl/Crc32.h"
@@ -165,6 +166,42 @@ TEST(InflateMatches, FarDistancesAcrossManyWindows) {
   }
   w.End();
   const auto r = Inflate(w.Data());
+  EXPECT_TRUE(r.errors.empty());
+  EXPECT_TRUE(r.output == expected);
+}
+
+// The shortest codes, then the longest (15 bits) with the most extra bits:
+// literals found in a sub-table, lengths of symbol 284 (5 extra bits) and
+// distances of symbol 29 (13 extra bits). A 32-bit bit buffer holds fewer
+// bits than such a distance after a length: it takes the code, refills,
+// then the extra bits. The first input buffer ends among 1- and 2-bit
+// codes, where the careful path hands the fast loop more bits than a 32-bit
+// word holds.
+TEST(InflateMatches, LongestCodesWithTheMostExtraBits) {
+  // Complete sets: one code each of 1 to 14 bits, two of 15 bits.
+  const uint32_t literalSymbols[16] = {'a', 'b', 256, 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'z', 284};
+  const uint32_t distanceSymbols[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 28, 29};
+  std::vector<uint8_t> literals(286, 0), distances(30, 0);
+  for (uint8_t i = 0; i < 16; ++i) {
+    literals[literalSymbols[i]] = std::min<uint8_t>(i + 1, 15);
+    distances[distanceSymbols[i]] = std::min<uint8_t>(i + 1, 15);
+  }
+  DeflateWriter w;
+  w.Dynamic(true, literals, distances);
+  Bytes expected;
+  std::mt19937 random(12);
+  for (int i = 0; i < 200000; ++i) expected.push_back((random() & 1) ? 'a' : 'b');
+  w.Literals(expected);
+  for (uint32_t i = 0; i < 6000; ++i) {
+    const uint32_t length = 227 + i % 31;
+    const uint32_t distance = 24577 + (i * 977) % 8192;
+    w.Literal('z').Match(length, distance);
+    expected.push_back('z');
+    for (uint32_t k = 0; k < length; ++k) expected.push_back(expected[expected.size() - distance]);
+  }
+  w.End();
+  ASSERT_GT(w.Data().size(), 80000u);
+  const auto r = Inflate(w.Data(), static_cast<int32_t>(expected.size()));
   EXPECT_TRUE(r.errors.empty());
   EXPECT_TRUE(r.output == expected);
 }
