@@ -146,9 +146,10 @@ template <typename Word>
   if (out >= outLimit || inputBits < static_cast<ptrdiff_t>(kFastStepBits)) return result;
   if constexpr (Bits::kNarrow) {
     // The careful path leaves up to 63 bits, more than a narrow word holds:
-    // whole bytes go back to the input buffer, which still has them when it
-    // was not refilled since they were read. (It always has them: before
-    // a refill the count is below 32; otherwise the careful path goes on.)
+    // whole bytes go back to the input buffer. It still holds them: the
+    // careful path fetches a new buffer only with fewer than 32 bits in
+    // hand, so every byte above those came from the new one. (Were it not
+    // so, the careful path would go on.)
     if (b.count > Bits::kShiftMask) {
       const uint32_t back = (b.count - Bits::kFull) / 8;
       if (static_cast<size_t>(b.in - cursor.start) < back) return result;
