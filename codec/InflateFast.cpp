@@ -249,14 +249,13 @@ template <typename Word>
 using FastWord = std::conditional_t<sizeof(uintptr_t) < sizeof(BitWord), uint32_t, BitWord>;
 static_assert(FastBits<BitWord>::kStepBits == kFastStepBits && FastBits<BitWord>::kInputMargin == kFastInputMargin);
 
-using DecodeFastFunction = FastResult (*)(BitCursor&, uint8_t*&, const uint8_t*, const uint32_t*, const uint32_t*);
-
 FastResult DecodeFastPortable(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const uint32_t* litTable,
                               const uint32_t* distTable) {
   return DecodeFastLoop<FastWord>(cursor, out, outLimit, litTable, distTable);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
+#define VEX_INFLATE_BMI2 1
 // With BMI2 the variable shifts and masks need no count register, which
 // keeps the whole bit state in registers.
 __attribute__((target("bmi,bmi2"))) FastResult DecodeFastBmi2(BitCursor& cursor, uint8_t*& out,
@@ -266,21 +265,30 @@ __attribute__((target("bmi,bmi2"))) FastResult DecodeFastBmi2(BitCursor& cursor,
 }
 #endif
 
-DecodeFastFunction PickDecodeFast() {
-#if defined(__x86_64__) || defined(__i386__)
+}  // namespace
+
+std::vector<DecodeFastPath> DecodeFastPaths() {
+  std::vector<DecodeFastPath> paths = {{"portable", DecodeFastPortable}};
+#ifdef VEX_INFLATE_BMI2
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("bmi2")) return DecodeFastBmi2;
+  if (__builtin_cpu_supports("bmi2")) paths.push_back({"bmi2", DecodeFastBmi2});
 #endif
-  return DecodeFastPortable;
+  return paths;
 }
 
-const DecodeFastFunction kDecodeFast = PickDecodeFast();
-
+namespace {
+DecodeFastFunction gDecodeFast = DecodeFastPaths().back().decode;
 }  // namespace
+
+DecodeFastFunction UseDecodeFast(DecodeFastFunction decode) {
+  const DecodeFastFunction before = gDecodeFast;
+  gDecodeFast = decode;
+  return before;
+}
 
 FastResult DecodeFast(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const HuffmanTable& literals,
                       const HuffmanTable& distances) {
-  return kDecodeFast(cursor, out, outLimit, literals.entries.data(), distances.entries.data());
+  return gDecodeFast(cursor, out, outLimit, literals.entries.data(), distances.entries.data());
 }
 
 }  // namespace codec

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "codec/InflateInput.h"
 #include "codec/InflateTables.h"
@@ -46,5 +47,17 @@ static_assert(kFastFirstReadEnd - kFastStartMargin <= kInputSlack, "the input sl
 // beyond the input's end and leaves the cursor at or before it.
 FastResult DecodeFast(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit, const HuffmanTable& literals,
                       const HuffmanTable& distances);
+
+// The variants of the fast loop this processor runs, the portable one first;
+// DecodeFast uses the last unless told otherwise (tests run each one).
+using DecodeFastFunction = FastResult (*)(BitCursor& cursor, uint8_t*& out, const uint8_t* outLimit,
+                                          const uint32_t* literals, const uint32_t* distances);
+struct DecodeFastPath {
+  const char* name;
+  DecodeFastFunction decode;
+};
+std::vector<DecodeFastPath> DecodeFastPaths();
+// Makes DecodeFast use `decode`; returns the variant it used before.
+DecodeFastFunction UseDecodeFast(DecodeFastFunction decode);
 
 }  // namespace codec

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rtl/Crc32.h"
+#include "codec/InflateFast.h"
 #include "codec/MemoryEntryHost.h"
 #include "tests/codec/LegacyTestSupport.h"
 #include "tests/support/Sandbox.h"
@@ -102,13 +103,19 @@ class InflateEncoders : public ::testing::Test {
       const Bytes original = legacytest::ReadFileBytes(dir_->Root() / m.name);
       if (m.method != 8) continue;
       ++deflated;
-      const auto result = codec::DecodeMemory(8, m.flags, m.Data(zip), m.packedSize,
-                                              static_cast<int32_t>(m.unpackedSize));
-      EXPECT_TRUE(result.errors.empty()) << archive << ": " << m.name << " error " << result.errors.front();
-      EXPECT_TRUE(result.output == original) << archive << ": " << m.name;
-      EXPECT_EQ(result.crc, m.crc) << archive << ": " << m.name;
-      // Whole windows, then the rest.
-      for (size_t i = 0; i + 1 < result.writeSizes.size(); ++i) EXPECT_EQ(result.writeSizes[i], 32768);
+      // With each variant of the fast loop this processor runs.
+      for (const codec::DecodeFastPath& path : codec::DecodeFastPaths()) {
+        const codec::DecodeFastFunction before = codec::UseDecodeFast(path.decode);
+        const auto result = codec::DecodeMemory(8, m.flags, m.Data(zip), m.packedSize,
+                                                static_cast<int32_t>(m.unpackedSize));
+        codec::UseDecodeFast(before);
+        const std::string where = archive + ": " + m.name + " (" + path.name + ")";
+        EXPECT_TRUE(result.errors.empty()) << where << " error " << result.errors.front();
+        EXPECT_TRUE(result.output == original) << where;
+        EXPECT_EQ(result.crc, m.crc) << where;
+        // Whole windows, then the rest.
+        for (size_t i = 0; i + 1 < result.writeSizes.size(); ++i) EXPECT_EQ(result.writeSizes[i], 32768);
+      }
     }
     EXPECT_GT(deflated, 5u) << archive;
   }
