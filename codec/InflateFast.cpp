@@ -41,19 +41,14 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
       out += 16;
     } while (out < end);
   } else {
-    // Short distances repeat a short pattern: widen it to a whole period of
-    // at least 8 bytes first, byte by byte, then copy in 8-byte steps.
-    const uint32_t period = (8 / distance + 1) * distance;
-    const uint8_t* const wideEnd = out + period;
-    while (out < wideEnd && out < end) *out++ = *src++;
-    if (out < end) {
-      src = out - period;
-      do {
-        Copy8(out, src);
-        out += 8;
-        src += 8;
-      } while (out < end);
-    }
+    // Short distances repeat a short pattern: first a whole number of
+    // periods of at least 8 bytes, a period per 8-byte step (each step
+    // copies one period right; the rest the next step writes again), then
+    // 8-byte steps from that many bytes back.
+    static constexpr uint8_t kWidePeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
+    const uint32_t wide = kWidePeriod[distance];
+    for (uint32_t at = 0; at < wide; at += distance) Copy8(out + at, src + at);
+    for (out += wide; out < end; out += 8) Copy8(out, out - wide);
   }
   return end;
 }
