@@ -17,7 +17,7 @@ inline void Copy8(uint8_t* dst, const uint8_t* src) {
 [[gnu::always_inline]] inline uint8_t* CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
   uint8_t* const end = out + length;
   const uint8_t* src = out - distance;
-  if (distance >= 8) {
+  if (distance >= 8) [[likely]] {
     // Each 8-byte step reads only bytes written before it. Five steps cover
     // most matches without a loop.
     Copy8(out, src);
@@ -156,7 +156,11 @@ template <typename Word>
   // Each step starts with a full buffer (56 bits or more; 24 with a narrow
   // word) and its first entry looked up: three literals take at most 33 bits
   // (two 22), a length and a distance code with their extra bits 48 (a
-  // narrow word refills between them).
+  // narrow word refills between them). A refill only sets bits above those
+  // still valid: the load leaves valid input bits up to the top of the word.
+  // So when a step has taken at most the word's width less 11 bits since
+  // the last refill (a wide word always), the next first-level lookup is
+  // done before the refill and does not wait for it.
   b.Refill();
   uint32_t entry = litTable[b.bits & kLitMask];
   do {
@@ -176,8 +180,8 @@ template <typename Word>
         if (entry & huff::kLiteral) {
           b.Take(entry);
           *out++ = static_cast<uint8_t>(entry >> 16);
-          b.Refill();
           entry = litTable[b.bits & kLitMask];
+          b.Refill();
           continue;
         }
       }
@@ -188,8 +192,8 @@ template <typename Word>
       if (entry & huff::kLiteral) {
         b.Take(entry);
         *out++ = static_cast<uint8_t>(entry >> 16);
-        b.Refill();
         entry = litTable[b.bits & kLitMask];
+        b.Refill();
         continue;
       }
       if (entry & huff::kExceptional) {
@@ -219,9 +223,11 @@ template <typename Word>
     } else {
       distance = b.TakeValue(entry);
     }
-    // The next entry is looked up while the match is copied.
-    b.Refill();
+    // The next entry is looked up while the buffer is refilled and the
+    // match is copied (a narrow word may have taken too many bits).
+    if constexpr (Bits::kNarrow) b.Refill();
     entry = litTable[b.bits & kLitMask];
+    if constexpr (!Bits::kNarrow) b.Refill();
     out = CopyMatch(out, distance, length);
   } while (out < outLimit && b.in <= inLimit);
 
