@@ -31,12 +31,16 @@ bool TByteFile::Rewrite(const std::string& path) {
 
 bool TByteFile::Close() {
   if (!IsOpen()) return false;
-  const bool closed = CloseHandle(handle_) != FALSE;
+  return CloseHandle(Release()) != FALSE;
+}
+
+HANDLE TByteFile::Release() {
+  const HANDLE handle = handle_;
   handle_ = INVALID_HANDLE_VALUE;
   path_.clear();
   windowed_ = false;
   windowCount_ = 0;
-  return closed;
+  return handle;
 }
 
 void TByteFile::RaiseInOut(DWORD errorCode) {

@@ -27,6 +27,8 @@ class TByteFile {
   bool Rewrite(const std::string& path);
   // Closes the file; true when it was open and closed cleanly.
   bool Close();
+  // Gives up the handle without closing it: the caller closes it.
+  HANDLE Release();
 
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
   HANDLE Handle() const { return handle_; }

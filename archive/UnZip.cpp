@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "archive/ArcHelpers.h"
 #include "archive/EntryChecks.h"
@@ -125,6 +126,11 @@ int32_t TUnZIP::Run(const TEntryStep& step) {
 
 void TUnZIP::ExtractArchive(TByteFile& archive, TByteFile& output) {
   if (fStep == nullptr) return;
+  // However the walk ends, every target is finished before the run is.
+  struct StopFinisher {
+    TTargetFinisher& finisher;
+    ~StopFinisher() { finisher.Stop(); }
+  } stopFinisher{fFinisher};
   try {
     WalkAndProcess(archive, output, *fStep);
   } catch (const EInOutError&) {
@@ -251,7 +257,7 @@ TUnZIP::TEntryResult TUnZIP::ExtractEntry(TByteFile& archive, TByteFile& output,
   bool decoded = false;
   if (ok) {
     try {
-      if (!TestOnly && !OpenTarget(output, fTargetPath, name)) RaiseError(fTargetPath, "", "0", E_FOPEN);
+      if (!TestOnly && !OpenTargetAfterFinishing(output, name)) RaiseError(fTargetPath, "", "0", E_FOPEN);
       try {
         decoded = true;
         DecodeEntry(archive, output, entry, fTargetPath);
@@ -327,8 +333,17 @@ bool TUnZIP::ConfirmEntry(std::string& name, std::optional<bool>& exists, rtl::T
   return !Cancelled();
 }
 
-bool TUnZIP::TargetFileExists() const {
+bool TUnZIP::TargetFileExists() {
+  if (fFinisher.Pending(fTargetPath)) fFinisher.Drain();
   return rtl::IsFile(fTargetPath);
+}
+
+bool TUnZIP::OpenTargetAfterFinishing(TByteFile& output, const std::string& storedName) {
+  if (fFinisher.Pending(fTargetPath)) fFinisher.Drain();
+  if (OpenTarget(output, fTargetPath, storedName)) return true;
+  if (fFinisher.Idle()) return false;
+  fFinisher.Drain();
+  return OpenTarget(output, fTargetPath, storedName);
 }
 
 bool TUnZIP::SearchPassword(TByteFile& archive) {
@@ -389,10 +404,12 @@ void TUnZIP::FinishTarget(TByteFile& output, uint32_t attributes, uint32_t dosDa
     haveTime = DosDateTimeToFileTime(HIWORD(value), LOWORD(value), &localTime) &&
                LocalFileTimeToFileTime(&localTime, &fileTime);
   }
-  // A date that cannot be set leaves the file as written.
-  if (haveTime) SetFileTime(output.Handle(), nullptr, nullptr, &fileTime);
-  output.Close();
-  if (RestoreFileAttr && attributes != kArchiveBitOnly) SetFileAttributesA(targetPath.c_str(), attributes);
+  TFinishedTarget target;
+  if (haveTime) target.LastWrite = fileTime;
+  if (RestoreFileAttr && attributes != kArchiveBitOnly) target.Attributes = attributes;
+  target.Path = targetPath;
+  target.Handle = output.Release();
+  fFinisher.Finish(std::move(target));
 }
 
 int32_t TUnZIP::WriteBlock(TByteFile& file, uint8_t* buffer, int32_t count, uint8_t checkKind, bool decrypt) {

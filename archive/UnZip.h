@@ -11,6 +11,7 @@
 #include <string>
 
 #include "archive/EntryChecks.h"
+#include "archive/TargetFinisher.h"
 #include "archive/UnBase.h"
 
 // One entry as the directory and its local header describe it.
@@ -47,7 +48,9 @@ class TUnZIP : public TUnBase {
   // the current target path. False when the run was cancelled. `exists` is
   // left unknown when the target is overwritten unasked.
   bool ConfirmEntry(std::string& name, std::optional<bool>& exists, rtl::TDateTime fileDate);
-  // Dates, closes and gives attributes to the written output file.
+  // Dates, closes and gives attributes to the written output file, on the
+  // finisher's thread: handlers (OnEnd, OnBegin, ...) may meet earlier targets
+  // still open; every target is finished when Extract returns.
   void FinishTarget(TByteFile& output, uint32_t attributes, uint32_t dosDateTime, const std::string& targetPath);
 
   // Test runs write nowhere; the CRC still covers every decoded byte.
@@ -78,8 +81,16 @@ class TUnZIP : public TUnBase {
   bool PlaceableEntry(const std::string& storedName);
   bool SearchPassword(TByteFile& archive);
   void ReportCrcVerdict(const TEntryInfo& entry, const std::string& storedName, bool ok, bool decoded);
-  bool TargetFileExists() const;
+  bool TargetFileExists();
+  // Creates the target once the finisher is done with any earlier target of
+  // that name; a create that fails while other targets are still finishing
+  // (an open handle, a read-only attribute not yet set under another
+  // spelling) is tried once more after they are.
+  bool OpenTargetAfterFinishing(TByteFile& output, const std::string& storedName);
 
   const TEntryStep* fStep = nullptr;
   unzip::TClaimedSpans fClaimedSpans;
+
+ protected:
+  TTargetFinisher fFinisher;
 };

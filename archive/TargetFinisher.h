@@ -1,0 +1,69 @@
+// Finishes written target files on a second thread: dates the handle,
+// closes it and gives the file its attributes by name, in that order, as
+// the extraction loop did itself. Closing a new file is the slow call (the
+// system, and on Windows a virus scanner, settle the file then); the next
+// entry is decoded meanwhile. At most kMostPending files wait; the thread
+// starts with the second file (a single file, or a single processor, is
+// finished at once, on the caller's thread). Nothing here reports failure:
+// the extraction never looked at these results.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+struct TFinishedTarget {
+  HANDLE Handle = INVALID_HANDLE_VALUE;  // taken over: closed by the finisher
+  std::optional<FILETIME> LastWrite;
+  std::optional<DWORD> Attributes;  // set by name after the close
+  std::string Path;
+};
+
+class TTargetFinisher {
+ public:
+  static constexpr size_t kMostPending = 64;
+
+  TTargetFinisher();
+  ~TTargetFinisher();
+  TTargetFinisher(const TTargetFinisher&) = delete;
+  TTargetFinisher& operator=(const TTargetFinisher&) = delete;
+
+  // Queues the target (or finishes it at once); waits while the queue is full.
+  void Finish(TFinishedTarget target);
+  // True while a target of that name (ASCII letters in any case) waits or is
+  // being finished.
+  bool Pending(const std::string& path) const;
+  bool Idle() const;
+  // Returns once every queued target is finished.
+  void Drain();
+  // Drains and ends the thread; the next Finish starts afresh.
+  void Stop();
+  // Tests: queued targets stay unfinished until the next Drain (or until the
+  // queue is full), so that a later entry meets them pending.
+  void Hold();
+
+ private:
+  struct TQueued {
+    TFinishedTarget target;
+    std::string key;  // the path, ASCII letters in upper case
+  };
+  static void Complete(TFinishedTarget& target);
+  static std::string KeyOf(const std::string& path);
+  void Work();
+
+  const bool fSecondProcessor;
+  mutable std::mutex fMutex;
+  std::condition_variable fChanged;
+  std::deque<TQueued> fQueue;
+  std::optional<std::string> fInHand;  // key of the target the thread is finishing
+  bool fStopping = false;
+  bool fHeld = false;
+  bool fFinishedOne = false;
+  std::thread fWorker;
+};
