@@ -2,7 +2,6 @@
 // blocks. The window is the output buffer: it is written out whenever it
 // holds 32 KB, and what is left at the end by the entry's final flush.
 #include <algorithm>
-#include <memory>
 #include <new>
 
 #include "codec/Decoders.h"
@@ -294,8 +293,9 @@ void Inflater::WriteOutFullWindow() {
 
 void Inflate(Unpacker& unpacker) {
   try {
-    auto inflater = std::make_unique<Inflater>(unpacker);
-    inflater->Run();
+    // Small: its tables live elsewhere and are kept from entry to entry.
+    Inflater inflater(unpacker);
+    inflater.Run();
   } catch (const std::bad_alloc&) {
     unpacker.Host().RaiseError(msgOutOfMemory);
   }
