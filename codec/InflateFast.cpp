@@ -207,9 +207,10 @@ template <typename Word>
       }
     }
     const uint32_t length = b.TakeValue(entry);
-    if constexpr (Bits::kNarrow) b.Refill();
-
+    // A length takes at most 20 bits since the last refill, so the
+    // distance's first-level bits are in hand before a narrow word refills.
     entry = distTable[b.bits & kDistMask];
+    if constexpr (Bits::kNarrow) b.Refill();
     if (entry & (huff::kSubtable | huff::kExceptional)) [[unlikely]] {
       if (entry & huff::kSubtable) entry = b.Follow(distTable, entry);
       if (entry & huff::kExceptional) {
