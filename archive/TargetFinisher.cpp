@@ -40,8 +40,10 @@ void TTargetFinisher::Finish(TFinishedTarget target) {
     }
     if (fQueue.size() >= kMostPending) {
       fHeld = false;
+      ++fDrainers;
       fChanged.notify_all();
       fChanged.wait(lock, [this] { return fQueue.size() < kMostPending; });
+      --fDrainers;
     }
     fQueue.push_back(std::move(queued));
   } catch (...) {
@@ -50,8 +52,9 @@ void TTargetFinisher::Finish(TFinishedTarget target) {
     Complete(queued.target);
     return;
   }
+  const bool wake = fQueue.size() >= kWakeBatch;
   lock.unlock();
-  fChanged.notify_all();
+  if (wake) fChanged.notify_all();
 }
 
 bool TTargetFinisher::Pending(const std::string& path) const {
@@ -68,11 +71,12 @@ bool TTargetFinisher::Idle() const {
 
 void TTargetFinisher::Drain() {
   std::unique_lock lock(fMutex);
-  if (fHeld) {
-    fHeld = false;
-    fChanged.notify_all();
-  }
+  fHeld = false;
+  if (fQueue.empty() && !fInHand) return;
+  ++fDrainers;
+  fChanged.notify_all();
   fChanged.wait(lock, [this] { return fQueue.empty() && !fInHand; });
+  --fDrainers;
 }
 
 void TTargetFinisher::Stop() {
@@ -80,6 +84,7 @@ void TTargetFinisher::Stop() {
   {
     std::lock_guard lock(fMutex);
     fStopping = true;
+    fHeld = false;
     fFinishedOne = false;
   }
   fChanged.notify_all();
@@ -94,16 +99,20 @@ void TTargetFinisher::Hold() {
 void TTargetFinisher::Work() {
   std::unique_lock lock(fMutex);
   for (;;) {
-    fChanged.wait(lock, [this] { return fStopping || (!fHeld && !fQueue.empty()); });
-    if (fHeld || fQueue.empty()) return;  // stopping, with nothing left
-    TQueued queued = std::move(fQueue.front());
-    fQueue.pop_front();
-    fInHand = std::move(queued.key);
-    lock.unlock();
-    fChanged.notify_all();  // room in the queue
-    Complete(queued.target);
-    lock.lock();
-    fInHand.reset();
-    fChanged.notify_all();
+    fChanged.wait(lock, [this] {
+      return fStopping || (!fHeld && (fQueue.size() >= kWakeBatch || (fDrainers > 0 && !fQueue.empty())));
+    });
+    if (fStopping && fQueue.empty()) return;
+    // Once awake, the thread empties the queue before it sleeps again.
+    while (!fHeld && !fQueue.empty()) {
+      TQueued queued = std::move(fQueue.front());
+      fQueue.pop_front();
+      fInHand = std::move(queued.key);
+      lock.unlock();
+      Complete(queued.target);
+      lock.lock();
+      fInHand.reset();
+      if (fDrainers > 0) fChanged.notify_all();
+    }
   }
 }

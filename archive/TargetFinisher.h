@@ -28,6 +28,9 @@ struct TFinishedTarget {
 class TTargetFinisher {
  public:
   static constexpr size_t kMostPending = 64;
+  // The thread sleeps until this many wait (or someone waits for them):
+  // one wake-up per file would cost about what the thread saves.
+  static constexpr size_t kWakeBatch = 16;
 
   TTargetFinisher();
   ~TTargetFinisher();
@@ -62,6 +65,7 @@ class TTargetFinisher {
   std::condition_variable fChanged;
   std::deque<TQueued> fQueue;
   std::optional<std::string> fInHand;  // key of the target the thread is finishing
+  int fDrainers = 0;  // threads waiting for the queue to empty
   bool fStopping = false;
   bool fHeld = false;
   bool fFinishedOne = false;
