@@ -39,3 +39,6 @@ BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
   *lpMode = stream->fd == 0 ? kInputMode : kOutputMode;
   return TRUE;
 }
+
+UINT WINAPI GetConsoleCP() { return CP_UTF8; }
+UINT WINAPI GetConsoleOutputCP() { return CP_UTF8; }

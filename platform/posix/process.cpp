@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -388,19 +389,93 @@ void WINAPI ExitProcess(UINT uExitCode) {
 
 DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
-LPSTR WINAPI GetCommandLineA() {
-  static std::string line = [] {
+namespace {
+
+// The arguments the process was started with, as POSIX gives them (UTF-8).
+const std::vector<std::string>& StartArguments() {
+  static const std::vector<std::string> arguments = [] {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);
     const std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::vector<std::string> arguments;
+    std::vector<std::string> split;
     for (size_t start = 0; start < raw.size();) {
       const size_t end = raw.find('\0', start);
-      arguments.push_back(vexplat::detail::Utf8ToGbkLossy(raw.substr(start, end - start)));
+      split.push_back(raw.substr(start, end - start));
       start = end == std::string::npos ? raw.size() : end + 1;
+    }
+    return split;
+  }();
+  return arguments;
+}
+
+std::wstring Utf8ToWide(const std::string& utf8) {
+  const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(count > 0 ? count : 1), L'\0');
+  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), count);
+  wide.pop_back();
+  return wide;
+}
+
+std::string WideToUtf8(LPCWSTR wide) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size > 0 ? size : 1), '\0');
+  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), size, nullptr, nullptr);
+  utf8.pop_back();
+  return utf8;
+}
+
+}  // namespace
+
+LPSTR WINAPI GetCommandLineA() {
+  static std::string line = [] {
+    std::vector<std::string> arguments;
+    for (const std::string& argument : StartArguments()) {
+      arguments.push_back(vexplat::detail::Utf8ToGbkLossy(argument));
     }
     return vexplat::detail::QuoteCommandLine(arguments);
   }();
   return line.data();
+}
+
+LPWSTR WINAPI GetCommandLineW() {
+  static std::wstring line = Utf8ToWide(vexplat::detail::QuoteCommandLine(StartArguments()));
+  return line.data();
+}
+
+LPWSTR* WINAPI CommandLineToArgvW(LPCWSTR lpCmdLine, int* pNumArgs) {
+  if (lpCmdLine == nullptr || pNumArgs == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  // Splitting in UTF-8 is splitting the wide text: the rules only look at
+  // blanks, quotes and backslashes, which UTF-8 keeps as single bytes.
+  std::vector<std::string> arguments = vexplat::detail::SplitCommandLine(WideToUtf8(lpCmdLine));
+  if (arguments.empty()) {
+    // An empty line stands for the program itself, as on Windows.
+    std::vector<std::string> own = vexplat::detail::SplitCommandLine(WideToUtf8(GetCommandLineW()));
+    if (!own.empty()) arguments.push_back(own.front());
+  }
+  std::vector<std::wstring> wide;
+  size_t characters = 0;
+  for (const std::string& argument : arguments) {
+    wide.push_back(Utf8ToWide(argument));
+    characters += wide.back().size() + 1;
+  }
+  const size_t pointers = (wide.size() + 1) * sizeof(LPWSTR);
+  auto* block = static_cast<char*>(std::malloc(pointers + characters * sizeof(wchar_t)));
+  if (block == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  auto** argv = reinterpret_cast<LPWSTR*>(block);
+  auto* text = reinterpret_cast<wchar_t*>(block + pointers);
+  for (size_t n = 0; n < wide.size(); ++n) {
+    argv[n] = text;
+    text = std::copy(wide[n].begin(), wide[n].end(), text);
+    *text++ = L'\0';
+  }
+  argv[wide.size()] = nullptr;
+  *pNumArgs = static_cast<int>(wide.size());
+  return argv;
 }
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/support/Scratch.h"
 
@@ -165,6 +166,27 @@ TEST(Thread, WaitingForSeveralHandles) {
   EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, INFINITE));
   CloseHandle(threads[0]);
   CloseHandle(threads[1]);
+}
+
+// The tools take their arguments this way on both targets.
+TEST(CommandLine, SplitsByTheRuntimesRulesAndAnEmptyLineIsTheProgram) {
+  int count = 0;
+  LPWSTR* split = CommandLineToArgvW(L"\"C:\\a b\\x.exe\" \"a b\" c\\\"d e\\\\\"f g\" \u8bf4\u660e.zip", &count);
+  ASSERT_NE(split, nullptr);
+  const std::vector<std::wstring> expected = {L"C:\\a b\\x.exe", L"a b", L"c\"d", L"e\\f g", L"\u8bf4\u660e.zip"};
+  ASSERT_EQ(count, static_cast<int>(expected.size()));
+  for (int n = 0; n < count; ++n) EXPECT_EQ(std::wstring(split[n]), expected[static_cast<size_t>(n)]) << n;
+  EXPECT_EQ(LocalFree(split), nullptr);
+
+  LPWSTR* own = CommandLineToArgvW(GetCommandLineW(), &count);
+  ASSERT_NE(own, nullptr);
+  LPWSTR* program = CommandLineToArgvW(L"", &count);
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(count, 1);
+  EXPECT_NE(std::wstring(program[0]).find(L"test_platform"), std::wstring::npos);
+  EXPECT_EQ(std::wstring(own[0]), std::wstring(program[0]));
+  LocalFree(own);
+  LocalFree(program);
 }
 
 }  // namespace

@@ -29,13 +29,12 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   const toolkit::TToolInfo tool{"vexdbf", kUsage};
   vexlib::TTableTextOptions options;
   bool raw = false, utf8 = false;
-  std::string tableArgument;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
+  std::string tableName;
+  for (const std::string& argument : toolkit::CommandArguments()) {
     if (const std::optional<int> answered = toolkit::StandardOption(argument, tool)) return *answered;
     if (argument == "--csv") {
       options.Csv = true;
@@ -44,16 +43,16 @@ int main(int argc, char** argv) {
     } else if (argument == "--cp936") {
       raw = true;
     } else if (argument.size() > 1 && argument[0] == '-' && argument[1] == '-') {
-      std::fprintf(stderr, "vexdbf: unknown option %s\n%s", argument.c_str(), kUsage);
+      std::fprintf(stderr, "vexdbf: unknown option %s\n%s", toolkit::ToConsole(argument).c_str(), kUsage);
       return 2;
-    } else if (tableArgument.empty()) {
-      tableArgument = argument;
+    } else if (tableName.empty()) {
+      tableName = argument;
     } else {
       std::fprintf(stderr, "vexdbf: one table at a time\n%s", kUsage);
       return 2;
     }
   }
-  if (tableArgument.empty()) {
+  if (tableName.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -63,7 +62,6 @@ int main(int argc, char** argv) {
   }
   toolkit::SetRawConsoleOutput(raw);
   options.Utf8 = utf8 || toolkit::ConsoleConverts();
-  const std::string tableName = toolkit::FromConsole(tableArgument);
   const std::string reason = toolkit::UnreadableReason(tableName);
   if (!reason.empty()) {
     toolkit::ReportUnreadable(tool, tableName, reason);

@@ -91,12 +91,11 @@ void Configure(TUnZIP& unzip, const vexzip::Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   const toolkit::TToolInfo tool{"vexzip", vexzip::UsageText()};
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) {
-    if (const std::optional<int> answered = toolkit::StandardOption(argv[i], tool)) return *answered;
-    arguments.push_back(toolkit::FromConsole(argv[i]));
+  const std::vector<std::string> arguments = toolkit::CommandArguments();
+  for (const std::string& argument : arguments) {
+    if (const std::optional<int> answered = toolkit::StandardOption(argument, tool)) return *answered;
   }
   std::string error;
   const std::optional<vexzip::Options> options = vexzip::ParseOptions(arguments, error);

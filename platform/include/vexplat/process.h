@@ -90,6 +90,10 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
 [[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
 DWORD WINAPI GetCurrentProcessId();
 LPSTR WINAPI GetCommandLineA();
+LPWSTR WINAPI GetCommandLineW();
+// Splits a command line by the C runtime's rules; the array and its texts are
+// one block, freed with LocalFree.
+LPWSTR* WINAPI CommandLineToArgvW(LPCWSTR lpCmdLine, int* pNumArgs);
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
                            LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD dwCreationFlags,
@@ -110,3 +114,6 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
 #define STD_ERROR_HANDLE (static_cast<DWORD>(-12))
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
 BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
+// The code pages text is typed and shown in: POSIX terminals speak UTF-8.
+UINT WINAPI GetConsoleCP();
+UINT WINAPI GetConsoleOutputCP();
