@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <limits.h>
+#include <stdlib.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -31,10 +32,12 @@ class NameIndex {
     std::erase(it->second, name);
     if (it->second.empty()) byFolded_.erase(it);
   }
-  // Several spellings may exist on POSIX; the same one is taken every time.
+  // The exact spelling when it exists; of several others (POSIX allows
+  // them) the same one every time.
   std::optional<std::string> Find(const std::string& name) const {
     const auto it = byFolded_.find(FoldUtf8Case(name));
     if (it == byFolded_.end()) return std::nullopt;
+    if (std::find(it->second.begin(), it->second.end(), name) != it->second.end()) return name;
     return *std::min_element(it->second.begin(), it->second.end());
   }
 
@@ -51,6 +54,26 @@ std::optional<NameIndex> ReadNames(const std::string& directory) {
     if (name != "." && name != "..") names.Add(entry->d_name);
   }
   return names;
+}
+
+// "/a/b" and "c" make "/a/b/c"; "/" and "c" make "/c".
+std::string ChildPath(const std::string& directory, const char* name) {
+  return directory == "/" ? "/" + std::string(name) : directory + "/" + name;
+}
+
+// The folders on the way to an absolute path, from "/" to its parent.
+std::vector<std::string> Ancestors(const std::string& path) {
+  std::vector<std::string> folders;
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    folders.push_back(path.substr(0, slash));
+  }
+  if (path.size() > 1) folders.insert(folders.begin(), "/");
+  return folders;
+}
+
+bool IsAtOrBelow(const std::string& path, const std::string& folder) {
+  if (folder == "/") return true;
+  return path.compare(0, folder.size(), folder) == 0 && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 // The listings of the directories looked into lately, each watched so that
@@ -77,6 +100,15 @@ class WatchedListings {
     return names ? names->Find(name) : std::nullopt;
   }
 
+  std::optional<ListedName> FindKept(const std::string& directory, const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ApplyChanges();
+    const auto known = byPath_.find(directory);
+    if (known == byPath_.end() || !known->second.pathKept) return std::nullopt;
+    known->second.lastUse = ++clock_;
+    return ListedName{known->second.names.Find(name)};
+  }
+
  private:
   struct Listing {
     dev_t device;
@@ -84,11 +116,24 @@ class WatchedListings {
     int watch;
     NameIndex names;
     uint64_t lastUse;
+    std::vector<int> chain;  // watches of the folders on the way, when the path is kept
+    bool pathKept = false;
+  };
+  // What one watch is for: the listing of a path, and the folder of that
+  // path on the way to kept listings.
+  struct WatchUse {
+    std::string listing;
+    std::string chainFolder;
+    int chainUses = 0;
   };
   using Listings = std::unordered_map<std::string, Listing>;
   static constexpr size_t kMostListings = 256;
   static constexpr uint32_t kChanges =
       IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+  // A folder further up can only go or be replaced once it is empty, so its
+  // moves are enough; the parent also tells when the directory goes.
+  static constexpr uint32_t kAncestorChanges = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_MASK_ADD;
+  static constexpr uint32_t kParentChanges = kAncestorChanges | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 
   // The listing of the directory `info` describes, read now when there is
   // none yet; nothing when the directory cannot be watched.
@@ -112,19 +157,60 @@ class WatchedListings {
     const int watch = inotify_add_watch(queue_, directory.c_str(), kChanges);
     if (watch < 0) return nullptr;
     // The same directory reached by another path shares the watch.
-    if (const auto other = pathOfWatch_.find(watch); other != pathOfWatch_.end()) {
-      Forget(byPath_.find(other->second), false);
+    if (const auto other = watches_.find(watch); other != watches_.end() && !other->second.listing.empty()) {
+      Forget(byPath_.find(other->second.listing), false);
     }
     auto names = ReadNames(directory);
     if (!names) {
-      inotify_rm_watch(queue_, watch);
+      if (!watches_.contains(watch)) inotify_rm_watch(queue_, watch);
       return nullptr;
     }
-    pathOfWatch_[watch] = directory;
-    byPath_[directory] = Listing{info.st_dev, info.st_ino, watch, std::move(*names), ++clock_};
+    watches_[watch].listing = directory;
+    Listing& listing = byPath_[directory] = Listing{info.st_dev, info.st_ino, watch, std::move(*names), ++clock_, {}, false};
+    listing.pathKept = WatchChain(directory, info, listing.chain);
+    if (!listing.pathKept) DropChain(listing.chain);
     ApplyChanges();
     const auto started = byPath_.find(directory);  // a change applied may have ended it
     return started != byPath_.end() && started->second.watch == watch ? &started->second : nullptr;
+  }
+
+  // Watches the folders on the way to `directory`, then checks that the path
+  // still names the directory read and has no symbolic link in it.
+  bool WatchChain(const std::string& directory, const struct stat& info, std::vector<int>& chain) {
+    const std::vector<std::string> folders = Ancestors(directory);
+    for (size_t i = 0; i < folders.size(); ++i) {
+      const uint32_t mask = i + 1 == folders.size() ? kParentChanges : kAncestorChanges;
+      const int watch = inotify_add_watch(queue_, folders[i].c_str(), mask);
+      if (watch < 0) return false;
+      WatchUse& use = watches_[watch];
+      // One folder reached by two paths (a bind mount) cannot say which changed.
+      if (use.chainUses > 0 && use.chainFolder != folders[i]) return false;
+      use.chainFolder = folders[i];
+      ++use.chainUses;
+      chain.push_back(watch);
+    }
+    char* real = realpath(directory.c_str(), nullptr);
+    const bool plain = real != nullptr && directory == real;
+    free(real);
+    struct stat now;
+    return plain && stat(directory.c_str(), &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino;
+  }
+
+  void DropChain(std::vector<int>& chain) {
+    for (const int watch : chain) {
+      const auto use = watches_.find(watch);
+      if (use == watches_.end() || --use->second.chainUses > 0) continue;
+      use->second.chainFolder.clear();
+      Release(use);
+    }
+    chain.clear();
+  }
+
+  // Removes a watch nothing uses any more.
+  void Release(std::unordered_map<int, WatchUse>::iterator use) {
+    if (!use->second.listing.empty() || use->second.chainUses > 0) return;
+    inotify_rm_watch(queue_, use->first);
+    watches_.erase(use);
   }
 
   void ApplyChanges() {
@@ -145,19 +231,51 @@ class WatchedListings {
 
   void Apply(const inotify_event& event) {
     if (event.mask & IN_Q_OVERFLOW) return ForgetAll();
-    const auto path = pathOfWatch_.find(event.wd);
-    if (path == pathOfWatch_.end()) return;  // a watch already given up
-    const auto listing = byPath_.find(path->second);
-    if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) return Forget(listing, !(event.mask & IN_IGNORED));
+    const auto use = watches_.find(event.wd);
+    if (use == watches_.end()) return;  // a watch already given up
+    const std::string listingPath = use->second.listing;
+    const std::string chainFolder = use->second.chainFolder;
+    if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+      if (!chainFolder.empty()) ForgetAtOrBelow(chainFolder);
+      if (const auto listing = byPath_.find(listingPath); listing != byPath_.end()) {
+        Forget(listing, !(event.mask & IN_IGNORED));
+      }
+      if (event.mask & IN_IGNORED) watches_.erase(event.wd);
+      return;
+    }
     if (event.len == 0) return;
+    // A folder on the way to kept listings went or was replaced.
+    if ((event.mask & IN_ISDIR) && (event.mask & (IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO))) {
+      if (!chainFolder.empty()) ForgetAtOrBelow(ChildPath(chainFolder, event.name));
+      if (!listingPath.empty()) ForgetAtOrBelow(ChildPath(listingPath, event.name));
+    }
+    const auto listing = byPath_.find(listingPath);
+    if (listing == byPath_.end()) return;
     if (event.mask & (IN_CREATE | IN_MOVED_TO)) listing->second.names.Add(event.name);
     if (event.mask & (IN_DELETE | IN_MOVED_FROM)) listing->second.names.Remove(event.name);
   }
 
   void Forget(Listings::iterator listing, bool removeWatch) {
-    if (removeWatch) inotify_rm_watch(queue_, listing->second.watch);
-    pathOfWatch_.erase(listing->second.watch);
+    DropChain(listing->second.chain);
+    const auto use = watches_.find(listing->second.watch);
     byPath_.erase(listing);
+    if (use == watches_.end()) return;
+    use->second.listing.clear();
+    if (removeWatch) {
+      Release(use);
+    } else if (use->second.chainUses == 0) {
+      watches_.erase(use);  // gone already, or taken over by another path
+    }
+  }
+
+  void ForgetAtOrBelow(const std::string& folder) {
+    std::vector<std::string> paths;
+    for (const auto& [path, listing] : byPath_) {
+      if (IsAtOrBelow(path, folder)) paths.push_back(path);
+    }
+    for (const std::string& path : paths) {
+      if (const auto listing = byPath_.find(path); listing != byPath_.end()) Forget(listing, true);
+    }
   }
 
   void ForgetLeastRecentlyUsed() {
@@ -174,17 +292,25 @@ class WatchedListings {
   std::mutex mutex_;
   int queue_ = -1;
   Listings byPath_;
-  std::unordered_map<int, std::string> pathOfWatch_;
+  std::unordered_map<int, WatchUse> watches_;
   uint64_t clock_ = 0;
   alignas(inotify_event) char events_[16 * 1024];
 };
+
+WatchedListings& Listings() {
+  static WatchedListings listings;
+  return listings;
+}
 
 }  // namespace
 
 std::optional<std::string> FindIgnoringCase(const std::string& directory, const std::string& name,
                                             const struct stat* directoryInfo) {
-  static WatchedListings listings;
-  return listings.Find(directory, name, directoryInfo);
+  return Listings().Find(directory, name, directoryInfo);
+}
+
+std::optional<ListedName> FindInKeptListing(const std::string& directory, const std::string& name) {
+  return Listings().FindKept(directory, name);
 }
 
 }  // namespace vexplat::detail

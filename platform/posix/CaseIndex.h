@@ -5,7 +5,13 @@
 // through inotify: every change to the directory, by this process or any
 // other, is applied before the next lookup, so no lookup answers from an
 // outdated listing. A directory whose watch cannot be set up is read whole,
-// as before. POSIX-only, internal to platform/.
+// as before.
+// A listing is also kept as the answer for its path, without a stat of the
+// directory, while every folder on the way to it is watched too: a folder of
+// that chain moved, or the directory removed or replaced in its parent, drops
+// the listing at once. Removing or replacing a folder further up needs it
+// empty, so the directory goes first. Only paths without symbolic links are
+// kept so. POSIX-only, internal to platform/.
 #pragma once
 
 #include <sys/stat.h>
@@ -21,5 +27,14 @@ namespace vexplat::detail {
 // the caller has just taken it, else null.
 std::optional<std::string> FindIgnoringCase(const std::string& directory, const std::string& name,
                                             const struct stat* directoryInfo = nullptr);
+
+// What a kept listing of `directory` says of `name` (the exact spelling
+// when it exists, else the smallest other one; none when no spelling
+// exists), without looking at the disk; nothing when no listing of that
+// path is kept.
+struct ListedName {
+  std::optional<std::string> spelling;
+};
+std::optional<ListedName> FindInKeptListing(const std::string& directory, const std::string& name);
 
 }  // namespace vexplat::detail

@@ -55,8 +55,14 @@ struct PathProbe {
   bool statKnown = false;
   struct stat info {};
 };
-std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe = nullptr);
-std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe = nullptr);
+// A caller about to create the name says so: when the listing of its folder
+// is kept, that answers without a look at the disk (the create itself finds
+// out whether the name appeared since).
+enum class NameUse { kAny, kCreate };
+std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe = nullptr,
+                                       NameUse use = NameUse::kAny);
+std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe = nullptr,
+                                         NameUse use = NameUse::kAny);
 // stat() of a resolved path, answered from the probe when it knows: 0, or
 // -1 with errno set.
 int StatResolved(const std::string& posixPath, const PathProbe& probe, struct stat& info);

@@ -176,7 +176,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     return FailHandle(ERROR_INVALID_PARAMETER);
   }
   vexplat::detail::PathProbe probe;
-  const auto path = vexplat::detail::ResolvePath(lpFileName, &probe);
+  const bool creates = dwCreationDisposition != OPEN_EXISTING && dwCreationDisposition != TRUNCATE_EXISTING;
+  const auto use = creates ? vexplat::detail::NameUse::kCreate : vexplat::detail::NameUse::kAny;
+  const auto path = vexplat::detail::ResolvePath(lpFileName, &probe, use);
   if (!path) return INVALID_HANDLE_VALUE;
   return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, probe).Open();
 }

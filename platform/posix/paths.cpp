@@ -103,11 +103,19 @@ std::string JoinPosix(std::string path, const std::vector<std::string>& names, s
 
 // The names below `root` as spelt on disk: an existing entry in another
 // spelling stands for the name; below a missing one the rest stay as given.
-std::string MatchCase(const std::string& root, const std::vector<std::string>& names, PathProbe& probe) {
+std::string MatchCase(const std::string& root, const std::vector<std::string>& names, PathProbe& probe,
+                      NameUse use) {
+  if (names.empty()) return root;
+  if (use == NameUse::kCreate) {
+    const std::string parent = JoinPosix(root, names, names.size() - 1);
+    if (const auto listed = FindInKeptListing(parent.empty() ? "/" : parent, names.back())) {
+      probe.newName = !listed->spelling;
+      return parent + "/" + listed->spelling.value_or(names.back());
+    }
+  }
   // Most paths name what exists, or a new entry of an existing directory:
   // one or two probes settle them.
   const std::string spelt = JoinPosix(root, names, names.size());
-  if (names.empty()) return spelt;
   struct stat info;
   if (lstat(spelt.c_str(), &info) == 0) {
     probe.statKnown = !S_ISLNK(info.st_mode);
@@ -245,7 +253,7 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
   return result;
 }
 
-std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe) {
+std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe, NameUse use) {
   const auto drive = LookupDrive(path.drive);
   if (!drive) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -266,7 +274,7 @@ std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* pro
   }
   const std::string root = drive->root == "/" ? std::string() : drive->root;
   PathProbe learnt;
-  std::string posix = MatchCase(root, names, learnt);
+  std::string posix = MatchCase(root, names, learnt, use);
   // A trailing separator asks for a directory: the status of the name alone
   // does not answer that.
   if (path.trailingSeparator) learnt.statKnown = false;
@@ -282,10 +290,10 @@ int StatResolved(const std::string& posixPath, const PathProbe& probe, struct st
   return 0;
 }
 
-std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe) {
+std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe, NameUse use) {
   const auto parsed = ParseWindowsPath(windowsPath);
   if (!parsed) return std::nullopt;
-  return ResolveParsed(*parsed, probe);
+  return ResolveParsed(*parsed, probe, use);
 }
 
 std::optional<WindowsPath> WindowsPathOf(const std::string& posixPath) {

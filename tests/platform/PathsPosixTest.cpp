@@ -2,10 +2,12 @@
 // on Windows).
 #include <windows.h>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -156,6 +158,63 @@ TEST_F(MappedDrive, SpellingsChangedBehindTheProgramsBackAreFound) {
   fs::create_directories(Root() + "/box");
   vextest::WriteFile(Root() + "/box/iTem.txt", "y");
   EXPECT_EQ(Root() + "/box/iTem.txt", ToPosixPath("C:\\box\\Item.txt"));
+}
+
+// A folder whose listing answers a create without a look at the disk must
+// lose that trust however another folder comes to have its path: each case
+// puts a folder holding "file.txt" at the path of "box" after a create in
+// box, so creating "FILE.TXT" there anew must find that file.
+TEST_F(MappedDrive, AnotherFolderPutAtAListedPathIsReadAnew) {
+  struct Case {
+    const char* change;
+    std::function<void(const std::string& top)> prepare;  // top/dir/box exists before
+    std::function<void(const std::string& top)> apply;    // top/dir/box exists after
+  };
+  const auto plain = [](const std::string&) {};
+  const auto removeBox = [](const std::string& top, const std::function<void()>& thenWhat) {
+    const int held = open((top + "/dir/box").c_str(), O_RDONLY | O_DIRECTORY);  // delays the folder's own events
+    fs::remove(top + "/dir/box/first.txt");
+    thenWhat();
+    close(held);
+  };
+  const Case cases[] = {
+      {"parent moved", plain, [](const std::string& top) { fs::rename(top + "/dir", top + "/was"); }},
+      {"folder further up moved", plain, [](const std::string& top) { fs::rename(top, top + "-was"); }},
+      {"folder removed while held open", plain,
+       [&](const std::string& top) { removeBox(top, [&] { fs::remove(top + "/dir/box"); }); }},
+      {"empty folder replaced while held open", plain,
+       [&](const std::string& top) {
+         fs::create_directories(top + "/dir/new");
+         removeBox(top, [&] { fs::rename(top + "/dir/new", top + "/dir/box"); });
+       }},
+      {"symbolic link on the way pointed elsewhere",
+       [](const std::string& top) {
+         fs::create_directories(top + "/real/box");
+         fs::create_directories(top + "/other/box");
+         fs::create_directory_symlink("real", top + "/dir");
+       },
+       [](const std::string& top) {
+         fs::remove(top + "/dir");
+         fs::create_directory_symlink("other", top + "/dir");
+       }},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    const std::string folder = "case" + std::to_string(++number);
+    const std::string top = Root() + "/" + folder + "/top";
+    fs::create_directories(top);
+    c.prepare(top);
+    fs::create_directories(top + "/dir/box");
+    const std::string box = "C:\\" + folder + "\\top\\dir\\box\\";
+    HANDLE first = Create(box + "first.txt");
+    ASSERT_NE(INVALID_HANDLE_VALUE, first);
+    CloseHandle(first);
+    c.apply(top);
+    vextest::WriteFile(top + "/dir/box/file.txt", "x");
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Create(box + "FILE.TXT"));
+    EXPECT_EQ(DWORD{ERROR_FILE_EXISTS}, GetLastError());
+  }
 }
 
 TEST_F(MappedDrive, GbkNamesAreUtf8OnDisk) {
