@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace rtl {
@@ -9,8 +10,14 @@ namespace {
 
 constexpr UINT kGbk = 936;
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string Convert(std::string_view text, UINT from, UINT to) {
-  if (text.empty()) return {};
+  // Both code pages spell ASCII alike: most names and messages need no
+  // conversion at all.
+  if (IsAscii(text)) return std::string(text);
   const int length = static_cast<int>(text.size());
   const int wide = MultiByteToWideChar(from, 0, text.data(), length, nullptr, 0);
   if (wide <= 0) return "?";

@@ -64,12 +64,16 @@ Console::Console()
 void Console::Attach(TUnZIP& unzip, bool askOverwrite, const char* beginVerb, bool quiet) {
   unzip.OnError = [this](TObject*, const std::string& fileName, const std::string& extra, const std::string&,
                          int32_t id) { ShowError(fileName, extra, id); };
-  const std::string verb = beginVerb;
-  unzip.OnBegin = [this, verb, quiet](TObject*, const std::string& fileName, int32_t, bool&) {
+  // The verb right-aligned in 12 columns, made once: a line is one write.
+  std::string prefix = beginVerb;
+  if (prefix.size() < 12) prefix.insert(0, 12 - prefix.size(), ' ');
+  prefix += ": ";
+  unzip.OnBegin = [this, prefix, quiet](TObject*, const std::string& fileName, int32_t, bool&) {
     currentEntry_ = fileName;
     if (quiet) return;
     ClearProgressLine();
-    std::printf("%12s: %s\n", verb.c_str(), ToConsole(fileName).c_str());
+    entryLine_.assign(prefix).append(ToConsole(fileName)).push_back('\n');
+    std::fwrite(entryLine_.data(), 1, entryLine_.size(), stdout);
     // A file or pipe gets the lines in blocks (EndProgress keeps them before
     // anything on standard error); a console line by line.
     if (outputIsTerminal_) std::fflush(stdout);

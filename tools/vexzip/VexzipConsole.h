@@ -38,6 +38,7 @@ class Console {
   bool errorsReported_ = false;
   bool progressShown_ = false;
   std::string currentEntry_;
+  std::string entryLine_;  // kept: its room is reused for every entry
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastShown_;
 };
