@@ -33,27 +33,32 @@ bool IsParentReference(std::string_view component) {
   return dots >= 2;
 }
 
+std::string_view FileNamePart(std::string_view path) { return path.substr(rtl::FileNameOffset(path)); }
+
 }  // namespace
 
 std::string ComposeTargetPath(std::string_view normalizedName, std::string_view extractDir, bool useStoredDirs) {
   if (normalizedName.empty()) return std::string();
-  std::string dir(extractDir);
+  std::string path;
+  path.reserve(extractDir.size() + normalizedName.size() + 2);
+  path = extractDir;
   if (useStoredDirs) {
-    if (dir.empty() || dir.back() != '\\') dir += '\\';
-    dir += rtl::ExtractFilePath(std::string(WithoutRoot(normalizedName)));
+    if (path.empty() || path.back() != '\\') path += '\\';
+    const std::string_view rootless = WithoutRoot(normalizedName);
+    path += rootless.substr(0, rtl::FileNameOffset(rootless));
   }
-  if (dir.find(':') == std::string::npos && (dir.empty() || dir.front() != '\\')) dir = "\\" + dir;
-  return dir + rtl::ExtractFileName(std::string(normalizedName));
+  if (path.find(':') == std::string::npos && (path.empty() || path.front() != '\\')) path.insert(0, 1, '\\');
+  path += FileNamePart(normalizedName);
+  return path;
 }
 
 bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs) {
-  const std::string fileName = rtl::ExtractFileName(std::string(normalizedName));
-  const std::string_view path = useStoredDirs ? WithoutRoot(normalizedName) : std::string_view(fileName);
+  const std::string_view path = useStoredDirs ? WithoutRoot(normalizedName) : FileNamePart(normalizedName);
   // Components end at "\\" or ":", never at the second byte of a double-byte
   // character.
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
-    if (i + 1 < path.size() && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+    if (i + 1 < path.size() && static_cast<BYTE>(path[i]) >= 0x80 && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
       ++i;
       continue;
     }
@@ -65,9 +70,7 @@ bool ClimbsOutOfTarget(std::string_view normalizedName, bool useStoredDirs) {
   return false;
 }
 
-bool NamesDirectory(std::string_view normalizedName) {
-  return rtl::EndsWithBackslash(std::string(normalizedName));
-}
+bool NamesDirectory(std::string_view normalizedName) { return rtl::EndsWithBackslash(normalizedName); }
 
 std::string StoredNameAsAnsi(const std::string& storedName, uint16_t flagWord) {
   if (storedName.empty()) return storedName;

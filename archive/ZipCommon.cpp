@@ -53,21 +53,21 @@ rtl::TDateTime TZipCommon::DosDateToDateTime(int32_t dosDateTime) {
   return kUnknownArchiveDate;
 }
 
-void TZipCommon::MakeTargetFolder(const std::string& folder) {
+void TZipCommon::MakeTargetFolder(std::string folder) {
   fLastTargetFolder.clear();
   archive::CreateDirectoryChain(folder);
-  fLastTargetFolder = folder;
+  fLastTargetFolder = std::move(folder);
 }
 
 bool TZipCommon::OpenTarget(TByteFile& output, const std::string& targetPath, const std::string&) {
   // Entries come folder by folder: probing the folder again for each of
   // them costs more than one failed create when it has vanished.
-  const std::string folder = rtl::ExtractFilePath(targetPath);
+  const std::string_view folder = std::string_view(targetPath).substr(0, rtl::FileNameOffset(targetPath));
   if (folder != fLastTargetFolder) {
-    MakeTargetFolder(folder);
+    MakeTargetFolder(std::string(folder));
   } else {
     if (output.Rewrite(targetPath)) return true;
-    MakeTargetFolder(folder);
+    MakeTargetFolder(fLastTargetFolder);
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (output.Rewrite(targetPath)) return true;

@@ -163,7 +163,7 @@ class TZipCommon : public TReadWriteObj {
   // After a local scan that met the central directory at `at`: the
   // directory must run on to a whole end record that points back at it.
   TWalkDamage CheckDirectoryAfterScan(TByteFile& archive, int64_t at, int64_t endBound);
-  void MakeTargetFolder(const std::string& folder);
+  void MakeTargetFolder(std::string folder);
   bool PrepareSpannedVolume(TByteFile& archive);
   bool Ask(const TOnGetZipDisk& event);
 };

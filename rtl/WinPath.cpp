@@ -6,24 +6,25 @@ namespace rtl {
 namespace {
 
 // Byte offset of the last whole character at or after which Delimiters
-// occurs, or npos. Trail bytes of double-byte characters are never matched.
-size_t LastDelimiter(const std::string& Path, const char* Delimiters) {
-  size_t found = std::string::npos;
-  const std::string delimiters(Delimiters);
+// occurs, or npos. Trail bytes of double-byte characters are never matched;
+// lead bytes of every double-byte code page lie above ASCII.
+size_t LastDelimiter(std::string_view Path, const char* Delimiters) {
+  size_t found = std::string_view::npos;
   for (size_t i = 0; i < Path.size(); ++i) {
     const BYTE byte = static_cast<BYTE>(Path[i]);
-    if (IsDBCSLeadByte(byte) && i + 1 < Path.size()) {
+    if (byte >= 0x80 && IsDBCSLeadByte(byte) && i + 1 < Path.size()) {
       ++i;  // skip the trail byte
       continue;
     }
-    if (delimiters.find(Path[i]) != std::string::npos) found = i;
+    for (const char* delimiter = Delimiters; *delimiter != '\0'; ++delimiter)
+      if (Path[i] == *delimiter) found = i;
   }
   return found;
 }
 
 }  // namespace
 
-bool EndsWithBackslash(const std::string& Path) {
+bool EndsWithBackslash(std::string_view Path) {
   if (Path.empty()) return false;
   const size_t last = LastDelimiter(Path, "\\");
   return last == Path.size() - 1;
@@ -44,15 +45,14 @@ std::string JoinPath(const std::string& Dir, const std::string& Name) {
   return Dir + "\\" + Name;
 }
 
-std::string ExtractFilePath(const std::string& Path) {
+size_t FileNameOffset(std::string_view Path) {
   const size_t last = LastDelimiter(Path, "\\:");
-  return last == std::string::npos ? std::string() : Path.substr(0, last + 1);
+  return last == std::string_view::npos ? 0 : last + 1;
 }
 
-std::string ExtractFileName(const std::string& Path) {
-  const size_t last = LastDelimiter(Path, "\\:");
-  return last == std::string::npos ? Path : Path.substr(last + 1);
-}
+std::string ExtractFilePath(const std::string& Path) { return Path.substr(0, FileNameOffset(Path)); }
+
+std::string ExtractFileName(const std::string& Path) { return Path.substr(FileNameOffset(Path)); }
 
 std::string ChangeFileExt(const std::string& Path, const std::string& Ext) {
   const size_t dot = LastDelimiter(Path, ".\\:");

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace rtl {
 
 // True when the last whole character of Path is a backslash.
-bool EndsWithBackslash(const std::string& Path);
+bool EndsWithBackslash(std::string_view Path);
 
 // Path with a backslash appended unless it already ends in one; "" stays "".
 std::string AddTrailingBackslash(const std::string& Path);
@@ -19,6 +20,10 @@ inline std::string ExcludeTrailingSlash(const std::string& Path) { return Remove
 
 // Dir + "\" + Name, without a second backslash; an empty Dir gives Name.
 std::string JoinPath(const std::string& Dir, const std::string& Name);
+
+// Where the file-name part begins: just past the last backslash or colon (0
+// when there is none).
+size_t FileNameOffset(std::string_view Path);
 
 // Everything up to and including the last backslash or colon ("" when none).
 std::string ExtractFilePath(const std::string& Path);
