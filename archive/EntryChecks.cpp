@@ -1,5 +1,8 @@
 #include "archive/EntryChecks.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "archive/MessageTable.h"
 
 namespace unzip {
@@ -24,6 +27,14 @@ std::string MethodText(uint32_t method) {
   }
 }
 
+// Whether [start, stop) overlaps a span of a sorted, non-overlapping list;
+// `next` is the first span starting at or after `start`.
+template <typename Iterator>
+bool OverlapsAround(Iterator begin, Iterator next, Iterator end, int64_t start, int64_t stop) {
+  if (next != end && next->first < stop) return true;
+  return next != begin && std::prev(next)->second > start;
+}
+
 }  // namespace
 
 TRefusal RefusalOf(const TEntryInfo& entry, const TLocalHeader& local, const std::string& storedName) {
@@ -38,10 +49,15 @@ TRefusal RefusalOf(const TEntryInfo& entry, const TLocalHeader& local, const std
 
 bool TClaimedSpans::Claim(int64_t start, int64_t end) {
   if (end <= start) end = start + 1;
-  auto next = spans_.lower_bound(start);
-  if (next != spans_.end() && next->first < end) return false;
-  if (next != spans_.begin() && std::prev(next)->second > start) return false;
-  spans_.emplace(start, end);
+  if (others_.empty() && (ascending_.empty() || ascending_.back().second <= start)) {
+    ascending_.emplace_back(start, end);
+    return true;
+  }
+  const auto next = std::lower_bound(ascending_.begin(), ascending_.end(), start,
+                                     [](const std::pair<int64_t, int64_t>& span, int64_t at) { return span.first < at; });
+  if (OverlapsAround(ascending_.begin(), next, ascending_.end(), start, end)) return false;
+  if (OverlapsAround(others_.begin(), others_.lower_bound(start), others_.end(), start, end)) return false;
+  others_.emplace(start, end);
   return true;
 }
 

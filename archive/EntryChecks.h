@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/orxMain.h"
 
@@ -25,12 +27,18 @@ TRefusal RefusalOf(const TEntryInfo& entry, const TLocalHeader& local, const std
 // local header, name, extra field and compressed data.
 class TClaimedSpans {
  public:
-  void Clear() { spans_.clear(); }
+  void Clear() {
+    ascending_.clear();
+    others_.clear();
+  }
   // Claims [start, end) unless it overlaps a span claimed before; false then.
   bool Claim(int64_t start, int64_t end);
 
  private:
-  std::map<int64_t, int64_t> spans_;  // start -> end, never overlapping
+  // Entries usually come in the order of their data: such spans are only
+  // appended. The rest go to the map. Neither holds overlapping spans.
+  std::vector<std::pair<int64_t, int64_t>> ascending_;  // (start, end), sorted
+  std::map<int64_t, int64_t> others_;                  // start -> end
 };
 
 // Name of an archive kind, for messages that refuse it.
