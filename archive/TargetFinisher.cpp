@@ -15,15 +15,27 @@ void TTargetFinisher::Complete(TFinishedTarget& target) {
   if (target.Attributes) SetFileAttributesA(target.Path.c_str(), *target.Attributes);
 }
 
-std::string TTargetFinisher::KeyOf(const std::string& path) {
+namespace {
+
+char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+uint64_t TTargetFinisher::KeyOf(const std::string& path) {
   // Folding a DBCS trail byte too only makes two names look alike: one wait more.
-  std::string key = path;
-  for (char& c : key)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  uint64_t key = 0xCBF29CE484222325u;  // FNV-1a
+  for (char c : path) key = (key ^ static_cast<unsigned char>(FoldAscii(c))) * 0x100000001B3u;
   return key;
 }
 
+bool TTargetFinisher::TQueued::Names(uint64_t otherKey, const std::string& path) const {
+  return key == otherKey && target.Path.size() == path.size() &&
+         std::equal(path.begin(), path.end(), target.Path.begin(),
+                    [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
+}
+
 void TTargetFinisher::Finish(TFinishedTarget target) {
+  const uint64_t key = KeyOf(target.Path);
   std::unique_lock lock(fMutex);
   if (!fWorker.joinable() && (!fSecondProcessor || (!fFinishedOne && !fHeld))) {
     fFinishedOne = true;
@@ -31,9 +43,8 @@ void TTargetFinisher::Finish(TFinishedTarget target) {
     Complete(target);
     return;
   }
-  TQueued queued{std::move(target), {}};
+  TQueued queued{std::move(target), key};
   try {
-    queued.key = KeyOf(queued.target.Path);
     if (!fWorker.joinable()) {
       fStopping = false;
       fWorker = std::thread([this] { Work(); });
@@ -58,24 +69,24 @@ void TTargetFinisher::Finish(TFinishedTarget target) {
 }
 
 bool TTargetFinisher::Pending(const std::string& path) const {
-  const std::string key = KeyOf(path);
+  const uint64_t key = KeyOf(path);
   std::lock_guard lock(fMutex);
-  if (fInHand == key) return true;
-  return std::any_of(fQueue.begin(), fQueue.end(), [&key](const TQueued& queued) { return queued.key == key; });
+  if (fInHand && fInHand->Names(key, path)) return true;
+  return std::any_of(fQueue.begin(), fQueue.end(), [&](const TQueued& queued) { return queued.Names(key, path); });
 }
 
 bool TTargetFinisher::Idle() const {
   std::lock_guard lock(fMutex);
-  return fQueue.empty() && !fInHand;
+  return fQueue.empty() && fInHand == nullptr;
 }
 
 void TTargetFinisher::Drain() {
   std::unique_lock lock(fMutex);
   fHeld = false;
-  if (fQueue.empty() && !fInHand) return;
+  if (fQueue.empty() && fInHand == nullptr) return;
   ++fDrainers;
   fChanged.notify_all();
-  fChanged.wait(lock, [this] { return fQueue.empty() && !fInHand; });
+  fChanged.wait(lock, [this] { return fQueue.empty() && fInHand == nullptr; });
   --fDrainers;
 }
 
@@ -107,11 +118,11 @@ void TTargetFinisher::Work() {
     while (!fHeld && !fQueue.empty()) {
       TQueued queued = std::move(fQueue.front());
       fQueue.pop_front();
-      fInHand = std::move(queued.key);
+      fInHand = &queued;
       lock.unlock();
       Complete(queued.target);
       lock.lock();
-      fInHand.reset();
+      fInHand = nullptr;
       if (fDrainers > 0) fChanged.notify_all();
     }
   }

@@ -12,6 +12,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -54,17 +55,20 @@ class TTargetFinisher {
  private:
   struct TQueued {
     TFinishedTarget target;
-    std::string key;  // the path, ASCII letters in upper case
+    uint64_t key = 0;  // KeyOf the path
+    // The same path, ASCII letters in any case.
+    bool Names(uint64_t otherKey, const std::string& path) const;
   };
   static void Complete(TFinishedTarget& target);
-  static std::string KeyOf(const std::string& path);
+  // A hash of the path with ASCII letters in upper case.
+  static uint64_t KeyOf(const std::string& path);
   void Work();
 
   const bool fSecondProcessor;
   mutable std::mutex fMutex;
   std::condition_variable fChanged;
   std::deque<TQueued> fQueue;
-  std::optional<std::string> fInHand;  // key of the target the thread is finishing
+  const TQueued* fInHand = nullptr;  // the target the thread is finishing
   int fDrainers = 0;  // threads waiting for the queue to empty
   bool fStopping = false;
   bool fHeld = false;
