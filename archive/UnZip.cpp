@@ -60,6 +60,7 @@ int32_t TUnZIP::Run(const TEntryStep& step) {
   fTotalBytes = 0;
   fProgressByArchive = 0;
   fCancel = 0;
+  fLastDosTime.reset();
   ProcessMessages();
   OutputMode = 0;
   ReadSource = 0;
@@ -394,22 +395,31 @@ void TUnZIP::ReportCrcVerdict(const TEntryInfo& entry, const std::string& stored
 void TUnZIP::FinishTarget(TByteFile& output, uint32_t attributes, uint32_t dosDateTime,
                           const std::string& targetPath) {
   if (TestOnly || !output.IsOpen()) return;
-  FILETIME localTime{}, fileTime{};
-  bool haveTime = false;
-  if (DateAttribute == daSysDate) {
-    GetSystemTimeAsFileTime(&fileTime);
-    haveTime = true;
-  } else {
-    const uint32_t value = DateAttribute == daMaxFileDate ? static_cast<uint32_t>(fNewestDate) : dosDateTime;
-    haveTime = DosDateTimeToFileTime(HIWORD(value), LOWORD(value), &localTime) &&
-               LocalFileTimeToFileTime(&localTime, &fileTime);
-  }
   TFinishedTarget target;
-  if (haveTime) target.LastWrite = fileTime;
+  if (DateAttribute == daSysDate) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    target.LastWrite = now;
+  } else {
+    target.LastWrite = FileTimeOfDosTime(DateAttribute == daMaxFileDate ? static_cast<uint32_t>(fNewestDate) : dosDateTime);
+  }
   if (RestoreFileAttr && attributes != kArchiveBitOnly) target.Attributes = attributes;
   target.Path = targetPath;
   target.Handle = output.Release();
   fFinisher.Finish(std::move(target));
+}
+
+std::optional<FILETIME> TUnZIP::FileTimeOfDosTime(uint32_t dosDateTime) {
+  // Entries of one archive mostly share a few dates: the local time is
+  // converted once per date, not once per file.
+  if (fLastDosTime && fLastDosTime->first == dosDateTime) return fLastDosTime->second;
+  FILETIME localTime{}, fileTime{};
+  std::optional<FILETIME> result;
+  if (DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &localTime) &&
+      LocalFileTimeToFileTime(&localTime, &fileTime))
+    result = fileTime;
+  fLastDosTime.emplace(dosDateTime, result);
+  return result;
 }
 
 int32_t TUnZIP::WriteBlock(TByteFile& file, uint8_t* buffer, int32_t count, uint8_t checkKind, bool decrypt) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "archive/EntryChecks.h"
 #include "archive/TargetFinisher.h"
@@ -88,7 +89,11 @@ class TUnZIP : public TUnBase {
   // spelling) is tried once more after they are.
   bool OpenTargetAfterFinishing(TByteFile& output, const std::string& storedName);
 
+  // The target's time of a DOS date and time (the local time zone's).
+  std::optional<FILETIME> FileTimeOfDosTime(uint32_t dosDateTime);
+
   const TEntryStep* fStep = nullptr;
+  std::optional<std::pair<uint32_t, std::optional<FILETIME>>> fLastDosTime;  // converted last
   unzip::TClaimedSpans fClaimedSpans;
 
  protected:
