@@ -1,6 +1,7 @@
 #include "CaseIndex.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
@@ -106,7 +107,7 @@ class WatchedListings {
     const auto known = byPath_.find(directory);
     if (known == byPath_.end() || !known->second.pathKept) return std::nullopt;
     known->second.lastUse = ++clock_;
-    return ListedName{known->second.names.Find(name)};
+    return ListedName{known->second.names.Find(name), known->second.folder};
   }
 
  private:
@@ -118,6 +119,7 @@ class WatchedListings {
     uint64_t lastUse;
     std::vector<int> chain;  // watches of the folders on the way, when the path is kept
     bool pathKept = false;
+    std::shared_ptr<const OpenFolder> folder;  // of a kept path
   };
   // What one watch is for: the listing of a path, and the folder of that
   // path on the way to kept listings.
@@ -166,8 +168,9 @@ class WatchedListings {
       return nullptr;
     }
     watches_[watch].listing = directory;
-    Listing& listing = byPath_[directory] = Listing{info.st_dev, info.st_ino, watch, std::move(*names), ++clock_, {}, false};
+    Listing& listing = byPath_[directory] = Listing{info.st_dev, info.st_ino, watch, std::move(*names), ++clock_, {}, false, nullptr};
     listing.pathKept = WatchChain(directory, info, listing.chain);
+    if (listing.pathKept) listing.folder = OpenSame(directory, info);
     if (!listing.pathKept) DropChain(listing.chain);
     ApplyChanges();
     const auto started = byPath_.find(directory);  // a change applied may have ended it
@@ -194,6 +197,17 @@ class WatchedListings {
     free(real);
     struct stat now;
     return plain && stat(directory.c_str(), &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino;
+  }
+
+  // The directory `info` describes, opened by its path; null when the path
+  // names another one now.
+  static std::shared_ptr<const OpenFolder> OpenSame(const std::string& directory, const struct stat& info) {
+    const int fd = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    auto folder = std::make_shared<const OpenFolder>(fd);
+    struct stat opened;
+    const bool same = fstat(fd, &opened) == 0 && opened.st_dev == info.st_dev && opened.st_ino == info.st_ino;
+    return same ? folder : nullptr;
   }
 
   void DropChain(std::vector<int>& chain) {
@@ -303,6 +317,8 @@ WatchedListings& Listings() {
 }
 
 }  // namespace
+
+OpenFolder::~OpenFolder() { close(fd_); }
 
 std::optional<std::string> FindIgnoringCase(const std::string& directory, const std::string& name,
                                             const struct stat* directoryInfo) {

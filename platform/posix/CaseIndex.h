@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,12 +29,27 @@ namespace vexplat::detail {
 std::optional<std::string> FindIgnoringCase(const std::string& directory, const std::string& name,
                                             const struct stat* directoryInfo = nullptr);
 
+// A descriptor of a kept folder: while its listing is kept the path names
+// it, so a name in it can be opened relative to it without walking the path.
+class OpenFolder {
+ public:
+  explicit OpenFolder(int fd) : fd_(fd) {}
+  ~OpenFolder();
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 // What a kept listing of `directory` says of `name` (the exact spelling
 // when it exists, else the smallest other one; none when no spelling
 // exists), without looking at the disk; nothing when no listing of that
 // path is kept.
 struct ListedName {
   std::optional<std::string> spelling;
+  std::shared_ptr<const OpenFolder> folder;  // when the folder could be opened
 };
 std::optional<ListedName> FindInKeptListing(const std::string& directory, const std::string& name);
 

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,10 +51,15 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
 // What resolving learnt of the last name, so that a caller need not look at
 // it again: found absent from a folder that exists, or its status (taken
 // without following a symbolic link, so only given for other kinds).
+class OpenFolder;
 struct PathProbe {
   bool newName = false;
   bool statKnown = false;
   struct stat info {};
+  // A kept folder of the name and the name's spelling in it, when a create
+  // was answered from its listing.
+  std::shared_ptr<const OpenFolder> folder;
+  std::string leaf;
 };
 // A caller about to create the name says so: when the listing of its folder
 // is kept, that answers without a look at the disk (the create itself finds

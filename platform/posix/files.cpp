@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <optional>
+#include <utility>
 
+#include "CaseIndex.h"
 #include "DosAttributes.h"
 #include "ErrnoMap.h"
 #include "FileObject.h"
@@ -37,13 +39,13 @@ FileObject* FileOf(HANDLE handle) {
 class FileOpener {
  public:
   FileOpener(std::string path, DWORD access, DWORD shareMode, DWORD disposition, DWORD flagsAndAttributes,
-             const vexplat::detail::PathProbe& probe)
+             vexplat::detail::PathProbe probe)
       : path_(std::move(path)),
         access_(access),
         shareMode_(shareMode),
         disposition_(disposition),
         flags_(flagsAndAttributes),
-        probe_(probe) {}
+        probe_(std::move(probe)) {}
 
   HANDLE Open() {
     // Another process may create the file between the look and the create:
@@ -59,7 +61,7 @@ class FileOpener {
       if (disposition_ == OPEN_EXISTING || disposition_ == TRUNCATE_EXISTING) {
         return FailHandle(vexplat::detail::MissingPathError(path_));
       }
-      const HANDLE created = CreateNew();
+      const HANDLE created = CreateNew(attempt == 0);
       if (created != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return created;
       if (disposition_ == CREATE_NEW || attempt == kCreateRaces) return created;
     }
@@ -97,8 +99,20 @@ class FileOpener {
     return Wrap(fd);
   }
 
-  HANDLE CreateNew() {
-    const int fd = open(path_.c_str(), DescriptorFlags() | O_CREAT | O_EXCL, 0666);
+  // The first attempt goes relative to the kept folder resolving answered
+  // from, without walking the path; should that folder have gone
+  // meanwhile, the path decides.
+  int CreateDescriptor(bool firstAttempt) const {
+    const int flags = DescriptorFlags() | O_CREAT | O_EXCL;
+    if (firstAttempt && probe_.folder) {
+      const int fd = openat(probe_.folder->fd(), probe_.leaf.c_str(), flags, 0666);
+      if (fd >= 0 || errno == EEXIST) return fd;
+    }
+    return open(path_.c_str(), flags, 0666);
+  }
+
+  HANDLE CreateNew(bool firstAttempt) {
+    const int fd = CreateDescriptor(firstAttempt);
     if (fd < 0) return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorOfOpen(errno));
     // Nobody else can hold the new file yet; the markers guard later opens.
     vexplat::detail::HoldShareMarkers(fd, access_, shareMode_);
@@ -180,7 +194,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   const auto use = creates ? vexplat::detail::NameUse::kCreate : vexplat::detail::NameUse::kAny;
   const auto path = vexplat::detail::ResolvePath(lpFileName, &probe, use);
   if (!path) return INVALID_HANDLE_VALUE;
-  return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, probe).Open();
+  return FileOpener(*path, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, std::move(probe)).Open();
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,

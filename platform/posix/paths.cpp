@@ -108,9 +108,11 @@ std::string MatchCase(const std::string& root, const std::vector<std::string>& n
   if (names.empty()) return root;
   if (use == NameUse::kCreate) {
     const std::string parent = JoinPosix(root, names, names.size() - 1);
-    if (const auto listed = FindInKeptListing(parent.empty() ? "/" : parent, names.back())) {
+    if (auto listed = FindInKeptListing(parent.empty() ? "/" : parent, names.back())) {
       probe.newName = !listed->spelling;
-      return parent + "/" + listed->spelling.value_or(names.back());
+      probe.folder = std::move(listed->folder);
+      probe.leaf = listed->spelling.value_or(names.back());
+      return parent + "/" + probe.leaf;
     }
   }
   // Most paths name what exists, or a new entry of an existing directory:
