@@ -2,6 +2,7 @@
 // blocks. The window is the output buffer: it is written out whenever it
 // holds 32 KB, and what is left at the end by the entry's final flush.
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "codec/Decoders.h"
@@ -49,10 +50,13 @@ class Inflater {
   bool ReadCodeLengths(uint32_t total, uint8_t* lengths);
   bool DecodeCodes(const HuffmanTable& literals, const HuffmanTable& distances, int32_t invalidCodeMessage);
 
-  bool TakeBits(uint32_t n, uint32_t& value);
+  [[gnu::always_inline]] inline bool TakeBits(uint32_t n, uint32_t& value);
   // Looks up the next code with its extra bits and takes them. False when
   // the input stopped; an undefined code raises `invalidCodeMessage`.
-  bool Decode(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry, uint32_t& value);
+  [[gnu::always_inline]] inline bool Decode(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry,
+                                            uint32_t& value);
+  // The same for a sub-table, an exceptional code or the input's end.
+  bool DecodeRare(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry, uint32_t& value);
   // The input ran out inside a code or field.
   bool InputEnded();
   [[noreturn]] void Raise(int32_t messageId);
@@ -177,23 +181,21 @@ bool Inflater::DynamicBlock() {
 bool Inflater::ReadCodeLengths(uint32_t total, uint8_t* lengths) {
   uint8_t previous = 0;
   for (uint32_t i = 0; i < total;) {
+    // A repeat code's entry takes its extra bits too (CodeLengthRepeat).
     uint32_t entry = 0;
-    uint32_t symbol = 0;
-    if (!Decode(codeLengths_, msgIncompleteCodeSet, entry, symbol)) return false;
-    if (symbol < 16) {
-      previous = static_cast<uint8_t>(symbol);
+    uint32_t value = 0;
+    if (!Decode(codeLengths_, msgIncompleteCodeSet, entry, value)) return false;
+    if (value < 16) {
+      previous = static_cast<uint8_t>(value);
       lengths[i++] = previous;
       continue;
     }
     // 16 repeats the previous length, 17 and 18 repeat zero.
-    static constexpr uint32_t kRepeatBits[3] = {2, 3, 7};
-    static constexpr uint32_t kRepeatBase[3] = {3, 3, 11};
-    uint32_t extra = 0;
-    if (!TakeBits(kRepeatBits[symbol - 16], extra)) return false;
-    const uint32_t repeat = kRepeatBase[symbol - 16] + extra;
-    if (symbol != 16) previous = 0;
+    const uint32_t repeat = RepeatCount(value);
+    if (RepeatSymbol(value) != 16) previous = 0;
     if (repeat > total - i) Raise(msgIncompleteCodeSet);
-    for (uint32_t k = 0; k < repeat; ++k) lengths[i++] = previous;
+    std::memset(lengths + i, previous, repeat);
+    i += repeat;
   }
   return true;
 }
@@ -235,6 +237,19 @@ bool Inflater::TakeBits(uint32_t n, uint32_t& value) {
 
 bool Inflater::Decode(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry, uint32_t& value) {
   input_.Ensure(32);
+  entry = table.entries[input_.Peek(table.lookupBits)];
+  if (!(entry & (huff::kSubtable | huff::kExceptional)) && !input_.WouldEnd(huff::TotalBits(entry))) [[likely]] {
+    // A code found in the first level, all of whose bits are input.
+    value = huff::Value(entry);
+    if (!(entry & huff::kLiteral)) value += input_.Peek(huff::TotalBits(entry)) >> huff::CodeBits(entry);
+    input_.Drop(huff::TotalBits(entry));
+    return true;
+  }
+  return DecodeRare(table, invalidCodeMessage, entry, value);
+}
+
+bool Inflater::DecodeRare(const HuffmanTable& table, int32_t invalidCodeMessage, uint32_t& entry,
+                          uint32_t& value) {
   entry = table.entries[input_.Peek(table.lookupBits)];
   if (entry & huff::kSubtable) {
     input_.Drop(huff::TotalBits(entry));

@@ -39,7 +39,10 @@ constexpr std::array<uint32_t, kDistanceSymbols> MakeDistanceEntries() {
 
 constexpr std::array<uint32_t, kCodeLengthSymbols> MakeCodeLengthEntries() {
   std::array<uint32_t, kCodeLengthSymbols> entries{};
-  for (uint32_t s = 0; s < kCodeLengthSymbols; ++s) entries[s] = ValueEntry(s, 0);
+  for (uint32_t s = 0; s < 16; ++s) entries[s] = ValueEntry(s, 0);
+  entries[16] = ValueEntry(CodeLengthRepeat(16, 3), 2);
+  entries[17] = ValueEntry(CodeLengthRepeat(17, 3), 3);
+  entries[18] = ValueEntry(CodeLengthRepeat(18, 11), 7);
   return entries;
 }
 

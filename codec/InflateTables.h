@@ -8,8 +8,8 @@
 //   bits 8-11   code bits at this level (the extra bits start above them;
 //               for a sub-table pointer: the sub-table's index bits)
 //   bits 12-15  kind flags (end of block, invalid, sub-table)
-//   bits 16-30  value: literal byte, length or distance base, code-length
-//               symbol, or the sub-table's offset
+//   bits 16-30  value: literal byte, length or distance base, code length,
+//               repeat code (CodeLengthRepeat), or the sub-table's offset
 //   bit 31      literal
 //
 // Positions that no code reaches, and the symbols that have no meaning
@@ -70,6 +70,13 @@ enum HuffmanBuildResult : int {
 // With no code at all the result is hbComplete and the table is empty.
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
                                      uint32_t lookupBits, HuffmanTable& table);
+
+// The value of a code-length repeat code (16 to 18) with its extra bits
+// added: the symbol in bits 8 and up, the repeat count below, so one lookup
+// gives both. Code lengths themselves are values below 16.
+constexpr uint32_t CodeLengthRepeat(uint32_t symbol, uint32_t count) { return (symbol << 8) + count; }
+constexpr uint32_t RepeatSymbol(uint32_t value) { return value >> 8; }
+constexpr uint32_t RepeatCount(uint32_t value) { return value & 0xFF; }
 
 // Symbol descriptions for BuildHuffmanTable.
 extern const std::array<uint32_t, kLiteralLengthSymbols> kLiteralLengthEntries;
