@@ -2,7 +2,6 @@
 // blocks. The window is the output buffer: it is written out whenever it
 // holds 32 KB, and what is left at the end by the entry's final flush.
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "codec/Decoders.h"
@@ -47,7 +46,9 @@ class Inflater {
   bool StoredBlock();
   bool FixedBlock();
   bool DynamicBlock();
-  bool ReadCodeLengths(uint32_t total, uint8_t* lengths);
+  // Reads the literal/length and distance code lengths, grouped by length.
+  bool ReadCodeLengths(uint32_t literalCount, uint32_t distanceCount, CodesByLength& literalCodes,
+                       CodesByLength& distanceCodes);
   bool DecodeCodes(const HuffmanTable& literals, const HuffmanTable& distances, int32_t invalidCodeMessage);
 
   [[gnu::always_inline]] inline bool TakeBits(uint32_t n, uint32_t& value);
@@ -162,39 +163,55 @@ bool Inflater::DynamicBlock() {
     Raise(msgIncompleteCodeSet);
   }
 
-  uint8_t lengths[kLiteralLengthSymbols + kDistanceSymbols] = {};
-  if (!ReadCodeLengths(literalCount + distanceCount, lengths)) return false;
+  CodesByLength literalCodes;
+  CodesByLength distanceCodes;
+  if (!ReadCodeLengths(literalCount, distanceCount, literalCodes, distanceCodes)) return false;
 
-  if (BuildHuffmanTable(lengths, literalCount, kLiteralLengthEntries.data(), kLiteralTableBits,
-                        literals_) != hbComplete) {
+  if (BuildHuffmanTable(literalCodes, kLiteralLengthEntries.data(), kLiteralTableBits, literals_) != hbComplete) {
     Raise(msgIncompleteCodeSet);
   }
   // An over-subscribed distance set leaves an empty table: the first
   // distance decoded through it fails as an undefined code.
-  if (BuildHuffmanTable(lengths + literalCount, distanceCount, kDistanceEntries.data(), kDistanceTableBits,
-                        distances_) == hbIncomplete) {
+  if (BuildHuffmanTable(distanceCodes, kDistanceEntries.data(), kDistanceTableBits, distances_) == hbIncomplete) {
     Raise(msgIncompleteCodeSet);
   }
   return DecodeCodes(literals_, distances_, msgIncompleteCodeSet);
 }
 
-bool Inflater::ReadCodeLengths(uint32_t total, uint8_t* lengths) {
-  uint8_t previous = 0;
+bool Inflater::ReadCodeLengths(uint32_t literalCount, uint32_t distanceCount, CodesByLength& literalCodes,
+                               CodesByLength& distanceCodes) {
+  literalCodes.Clear();
+  distanceCodes.Clear();
+  // The lengths run on from the literal/length symbols into the distance
+  // symbols (a repeat may cross over); each goes to its set as it comes,
+  // while the next code is still being decoded.
+  auto add = [&](uint32_t bits, uint32_t at) {
+    if (at < literalCount) {
+      literalCodes.Add(bits, at);
+    } else {
+      distanceCodes.Add(bits, at - literalCount);
+    }
+  };
+  const uint32_t total = literalCount + distanceCount;
+  uint32_t previous = 0;
   for (uint32_t i = 0; i < total;) {
     // A repeat code's entry takes its extra bits too (CodeLengthRepeat).
     uint32_t entry = 0;
     uint32_t value = 0;
     if (!Decode(codeLengths_, msgIncompleteCodeSet, entry, value)) return false;
     if (value < 16) {
-      previous = static_cast<uint8_t>(value);
-      lengths[i++] = previous;
+      previous = value;
+      if (previous != 0) add(previous, i);
+      ++i;
       continue;
     }
     // 16 repeats the previous length, 17 and 18 repeat zero.
     const uint32_t repeat = RepeatCount(value);
     if (RepeatSymbol(value) != 16) previous = 0;
     if (repeat > total - i) Raise(msgIncompleteCodeSet);
-    std::memset(lengths + i, previous, repeat);
+    if (previous != 0) {
+      for (uint32_t k = 0; k < repeat; ++k) add(previous, i + k);
+    }
     i += repeat;
   }
   return true;

@@ -92,32 +92,25 @@ void HuffmanTable::MakeEmpty(uint32_t bits) {
   lookupBits = bits;
 }
 
+void CodesByLength::Group(const uint8_t* lengths, uint32_t symbols) {
+  VEX_ASSERT("Inflate", symbols <= kLiteralLengthSymbols);
+  Clear();
+  for (uint32_t s = 0; s < symbols; ++s) {
+    VEX_ASSERT("Inflate", lengths[s] <= kMaxCodeBits);
+    if (lengths[s] != 0) Add(lengths[s], s);
+  }
+}
+
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
                                      uint32_t lookupBits, HuffmanTable& table) {
-  // The symbols are counted, and later sorted by length, in four runs of
-  // neighbouring symbols taken in turns: with one counter per length, a
-  // run of equal lengths would make each step wait for the one before. The
-  // runs are padded to equal size with unused symbols.
-  VEX_ASSERT("Inflate", count <= kLiteralLengthSymbols);
-  constexpr uint32_t kRuns = 4;
-  const uint32_t runSize = (count + kRuns - 1) / kRuns;
-  uint8_t padded[kLiteralLengthSymbols + kRuns];
-  std::memcpy(padded, lengths, count);
-  std::memset(padded + count, 0, runSize * kRuns - count);
-  // Every length is at most 15 exactly when no bit above the fourth is set
-  // in any of them: one check, not one per symbol.
-  uint8_t allBits = 0;
-  for (uint32_t i = 0; i < count; ++i) allBits |= lengths[i];
-  VEX_ASSERT("Inflate", (allBits & ~kMaxCodeBits) == 0);
-  uint32_t tally[kRuns][kMaxCodeBits + 1] = {};
-  for (uint32_t i = 0; i < runSize; ++i) {
-    for (uint32_t run = 0; run < kRuns; ++run) ++tally[run][padded[run * runSize + i]];
-  }
-  uint32_t lengthCount[kMaxCodeBits + 1] = {};
-  for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
-    lengthCount[bits] = tally[0][bits] + tally[1][bits] + tally[2][bits] + tally[3][bits];
-  }
+  CodesByLength codes;
+  codes.Group(lengths, count);
+  return BuildHuffmanTable(codes, symbolEntries, lookupBits, table);
+}
 
+HuffmanBuildResult BuildHuffmanTable(const CodesByLength& codes, const uint32_t* symbolEntries, uint32_t lookupBits,
+                                     HuffmanTable& table) {
+  const uint16_t* const lengthCount = codes.count;
   uint32_t maxBits = 0;
   int32_t unused = 1;  // code space left at the current length
   for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
@@ -153,38 +146,12 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
   // as one memcpy, instead of one per replica of each short code. A slot
   // that no code reaches (a gap of an incomplete set) holds the invalid
   // kind, as long as the longest code.
-  uint16_t byLength[kLiteralLengthSymbols + kRuns];
-  uint32_t start[kMaxCodeBits + 2] = {};
-  for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) start[bits + 1] = start[bits] + lengthCount[bits];
-  {
-    // Each run's symbols of a length follow those of the runs before it;
-    // unused symbols go after all the others.
-    uint32_t fill[kRuns][kMaxCodeBits + 1];
-    uint32_t at = start[kMaxCodeBits + 1];
-    for (uint32_t run = 0; run < kRuns; ++run) {
-      fill[run][0] = at;
-      at += tally[run][0];
-    }
-    at = 0;
-    for (uint32_t bits = 1; bits <= kMaxCodeBits; ++bits) {
-      for (uint32_t run = 0; run < kRuns; ++run) {
-        fill[run][bits] = at;
-        at += tally[run][bits];
-      }
-    }
-    for (uint32_t i = 0; i < runSize; ++i) {
-      for (uint32_t run = 0; run < kRuns; ++run) {
-        const uint32_t symbol = run * runSize + i;
-        byLength[fill[run][padded[symbol]]++] = static_cast<uint16_t>(symbol);
-      }
-    }
-  }
   root[0] = root[1] = InvalidEntry(std::min(rootBits, maxBits));
   uint32_t size = 2;
   for (uint32_t bits = 1; bits <= rootBits; ++bits) {
     uint32_t code = nextCode[bits];
-    for (uint32_t i = start[bits]; i < start[bits + 1]; ++i) {
-      root[ReverseBits(code++, bits)] = PlacedEntry(symbolEntries[byLength[i]], bits);
+    for (uint32_t i = 0; i < lengthCount[bits]; ++i) {
+      root[ReverseBits(code++, bits)] = PlacedEntry(symbolEntries[codes.symbols[bits][i]], bits);
     }
     if (bits < rootBits) {
       std::memcpy(root + size, root, size * sizeof root[0]);
@@ -202,12 +169,14 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
   };
   SubTable subTables[kLiteralLengthSymbols];
   uint32_t subTableCount = 0;
-  uint32_t reversedCode[kLiteralLengthSymbols];
+  uint32_t reversedCode[kLiteralLengthSymbols];  // of the long codes, in code order
+  uint32_t longCodes = 0;
   for (uint32_t bits = rootBits + 1; bits <= maxBits; ++bits) {
     uint32_t code = nextCode[bits];
-    for (uint32_t i = start[bits]; i < start[bits + 1]; ++i) {
-      reversedCode[i] = ReverseBits(code++, bits);
-      const uint32_t slot = reversedCode[i] & (rootSize - 1);
+    for (uint32_t i = 0; i < lengthCount[bits]; ++i) {
+      const uint32_t reversed = ReverseBits(code++, bits);
+      reversedCode[longCodes++] = reversed;
+      const uint32_t slot = reversed & (rootSize - 1);
       SubTable* const last = subTableCount > 0 ? &subTables[subTableCount - 1] : nullptr;
       if (last && last->slot == slot) {
         last->bits = bits - rootBits;
@@ -222,15 +191,17 @@ HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, con
     table.entries[subTables[t].slot] = huff::kSubtable | (offset << 16) | (subTables[t].bits << 8) | rootBits;
     table.entries.resize(offset + (1u << subTables[t].bits), InvalidEntry(subTables[t].bits));
   }
-  for (uint32_t i = start[rootBits + 1]; i < start[maxBits + 1]; ++i) {
-    const uint32_t s = byLength[i];
-    const uint32_t code = reversedCode[i];
-    const uint32_t pointer = table.entries[code & (rootSize - 1)];
-    const uint32_t offset = huff::Value(pointer);
-    const uint32_t subSize = 1u << huff::CodeBits(pointer);
-    const uint32_t subBits = lengths[s] - rootBits;
-    const uint32_t entry = PlacedEntry(symbolEntries[s], subBits);
-    for (uint32_t k = code >> rootBits; k < subSize; k += 1u << subBits) table.entries[offset + k] = entry;
+  longCodes = 0;
+  for (uint32_t bits = rootBits + 1; bits <= maxBits; ++bits) {
+    for (uint32_t i = 0; i < lengthCount[bits]; ++i) {
+      const uint32_t code = reversedCode[longCodes++];
+      const uint32_t pointer = table.entries[code & (rootSize - 1)];
+      const uint32_t offset = huff::Value(pointer);
+      const uint32_t subSize = 1u << huff::CodeBits(pointer);
+      const uint32_t subBits = bits - rootBits;
+      const uint32_t entry = PlacedEntry(symbolEntries[codes.symbols[bits][i]], subBits);
+      for (uint32_t k = code >> rootBits; k < subSize; k += 1u << subBits) table.entries[offset + k] = entry;
+    }
   }
   return result;
 }

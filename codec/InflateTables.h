@@ -17,8 +17,10 @@
 // so an undefined code fails instead of being decoded.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 namespace codec {
@@ -64,10 +66,28 @@ enum HuffmanBuildResult : int {
   hbOverSubscribed = 2,  // nothing built: the table is empty
 };
 
-// Builds the canonical Huffman table of `count` code lengths (0 = unused,
-// at most kMaxCodeBits) with a first level of `lookupBits`. `symbolEntries[i]`
-// gives the kind, value and extra bits of symbol i (one of the arrays below).
-// With no code at all the result is hbComplete and the table is empty.
+// The symbols that have a code, by the length of their code, each length's
+// in increasing order: the order in which canonical codes are handed out.
+// The code-length reader fills it as it goes, so the table builder has no
+// sorting to do.
+struct CodesByLength {
+  uint16_t count[kMaxCodeBits + 1];  // count[0] stays 0
+  uint16_t symbols[kMaxCodeBits + 1][kLiteralLengthSymbols];
+
+  void Clear() { std::fill(std::begin(count), std::end(count), uint16_t{0}); }
+  // Symbols come in increasing order; `bits` is 1 to kMaxCodeBits.
+  void Add(uint32_t bits, uint32_t symbol) { symbols[bits][count[bits]++] = static_cast<uint16_t>(symbol); }
+  // Clears, then adds each of `symbols` code lengths (0 = unused).
+  void Group(const uint8_t* lengths, uint32_t symbols);
+};
+
+// Builds the canonical Huffman table of the codes with a first level of
+// `lookupBits`. `symbolEntries[i]` gives the kind, value and extra bits of
+// symbol i (one of the arrays below). With no code at all the result is
+// hbComplete and the table is empty.
+HuffmanBuildResult BuildHuffmanTable(const CodesByLength& codes, const uint32_t* symbolEntries, uint32_t lookupBits,
+                                     HuffmanTable& table);
+// The same from `count` code lengths (0 = unused, at most kMaxCodeBits).
 HuffmanBuildResult BuildHuffmanTable(const uint8_t* lengths, uint32_t count, const uint32_t* symbolEntries,
                                      uint32_t lookupBits, HuffmanTable& table);
 

@@ -332,6 +332,26 @@ TEST(InflateDynamic, RepeatPastTheEnd) {
   EXPECT_EQ(r.errors, (std::vector<int32_t>{kIncompleteCodeSet}));
 }
 
+// A repeat of the previous length runs on from the last literal/length
+// symbol (271) into the first five distance symbols; the match takes one
+// code from each side of it.
+TEST(InflateDynamic, ARepeatCrossesIntoTheDistanceLengths) {
+  std::vector<uint8_t> clen(19, 0);
+  clen[0] = 1;
+  clen[5] = clen[16] = 2;
+  const std::vector<uint8_t> lit = SmallLiteralLengths(272), dist(32, 5);
+  std::vector<uint32_t> symbols(lit.begin(), lit.end() - 1);
+  symbols.push_back(16 | (3 << 8));  // six times 5: symbol 271, distances 0..4
+  symbols.insert(symbols.end(), 27, 5);
+  DeflateWriter w;
+  w.DynamicWith(true, lit.size(), dist.size(), clen, symbols, lit, dist).Literals({'a', 'b'}).Match(27, 2).End();
+  const auto r = Inflate(w.Data());
+  EXPECT_TRUE(r.errors.empty());
+  std::string expected;
+  for (int i = 0; i < 29; ++i) expected += static_cast<char>('a' + i % 2);
+  EXPECT_EQ(std::string(r.output.begin(), r.output.end()), expected);
+}
+
 TEST(InflateDynamic, IncompleteLiteralOrDistanceSet) {
   std::vector<uint8_t> lit = SmallLiteralLengths(), dist = SmallDistanceLengths();
   std::vector<uint8_t> litShort = lit;
