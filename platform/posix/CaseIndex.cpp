@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "PathMap.h"
@@ -20,30 +21,53 @@
 namespace vexplat::detail {
 namespace {
 
-// The names of one directory, by their folded spelling.
+// Windows compares names without regard to case. For UTF-8 names (as on
+// disk) folding the letters A-Z is enough: no byte of a multi-byte UTF-8
+// character is a letter.
+char FoldedByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Names hashed and compared as their folded spellings, without a folded copy.
+struct FoldedHash {
+  size_t operator()(const std::string& name) const {
+    size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(FoldedByte(c))) * 1099511628211ull;
+    return hash;
+  }
+};
+struct FoldedEqual {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldedByte(x) == FoldedByte(y); });
+  }
+};
+
+// The names of one directory; the spellings of one folded name are neighbours.
 class NameIndex {
  public:
   void Add(const std::string& name) {
-    std::vector<std::string>& spellings = byFolded_[FoldUtf8Case(name)];
-    if (std::find(spellings.begin(), spellings.end(), name) == spellings.end()) spellings.push_back(name);
+    if (!Contains(name)) names_.insert(name);
   }
   void Remove(const std::string& name) {
-    const auto it = byFolded_.find(FoldUtf8Case(name));
-    if (it == byFolded_.end()) return;
-    std::erase(it->second, name);
-    if (it->second.empty()) byFolded_.erase(it);
+    const auto [first, last] = names_.equal_range(name);
+    const auto exact = std::find(first, last, name);
+    if (exact != last) names_.erase(exact);
   }
   // The exact spelling when it exists; of several others (POSIX allows
   // them) the same one every time.
   std::optional<std::string> Find(const std::string& name) const {
-    const auto it = byFolded_.find(FoldUtf8Case(name));
-    if (it == byFolded_.end()) return std::nullopt;
-    if (std::find(it->second.begin(), it->second.end(), name) != it->second.end()) return name;
-    return *std::min_element(it->second.begin(), it->second.end());
+    const auto [first, last] = names_.equal_range(name);
+    if (first == last) return std::nullopt;
+    if (std::find(first, last, name) != last) return name;
+    return *std::min_element(first, last);
   }
 
  private:
-  std::unordered_map<std::string, std::vector<std::string>> byFolded_;
+  bool Contains(const std::string& name) const {
+    const auto [first, last] = names_.equal_range(name);
+    return std::find(first, last, name) != last;
+  }
+
+  std::unordered_multiset<std::string, FoldedHash, FoldedEqual> names_;
 };
 
 std::optional<NameIndex> ReadNames(const std::string& directory) {

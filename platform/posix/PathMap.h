@@ -82,11 +82,6 @@ std::vector<std::string> SplitGbkPath(std::string_view path);
 // The directory part (up to the last separator, or "X:") and the last name.
 std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path);
 
-// Windows compares names without regard to case. For UTF-8 names (as on
-// disk) folding the letters A-Z is enough: no byte of a multi-byte UTF-8
-// character is a letter. GBK names need SameAnsiName (AnsiCase.h).
-std::string FoldUtf8Case(std::string_view name);
-
 // The error Windows gives for a missing file: 3 when its directory is
 // missing too, else 2.
 DWORD MissingPathError(const std::string& posixPath);

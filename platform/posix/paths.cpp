@@ -35,27 +35,40 @@ size_t CharacterCount(std::string_view text) {
   return count;
 }
 
-bool EndsWithSeparator(std::string_view text) {
-  bool last = false;
-  ForEachGbkCharacter(text, [&](size_t at, size_t length) { last = length == 1 && IsSeparator(text[at]); });
-  return last;
+// Calls `visit(name)` for each name between the separators of a GBK path;
+// answers whether the path ends with a separator.
+template <typename Visit>
+bool ForEachGbkComponent(std::string_view path, Visit visit) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsGbkLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+      ++i;
+    } else if (IsSeparator(path[i])) {
+      if (i > start) visit(path.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  if (start < path.size()) visit(path.substr(start));
+  return !path.empty() && start == path.size();
 }
 
 // Characters Windows refuses in a name; '*' and '?' are the wildcards.
 bool IsValidName(std::string_view name, bool allowWildcards) {
-  bool valid = true;
-  ForEachGbkCharacter(name, [&](size_t at, size_t length) {
-    if (length != 1) return;
-    const unsigned char c = static_cast<unsigned char>(name[at]);
-    if (c < 0x20 || std::strchr("<>:\"|", c) != nullptr) valid = false;
-    if (!allowWildcards && (c == '*' || c == '?')) valid = false;
-  });
-  return valid;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (IsGbkLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|') return false;
+    if (!allowWildcards && (c == '*' || c == '?')) return false;
+  }
+  return true;
 }
 
 // Windows ignores trailing dots and spaces of a name.
-std::string WithoutTrailingDotsAndSpaces(std::string name) {
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+std::string_view WithoutTrailingDotsAndSpaces(std::string_view name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
   return name;
 }
 
@@ -97,7 +110,13 @@ bool Exists(const std::string& posixPath) {
 }
 
 std::string JoinPosix(std::string path, const std::vector<std::string>& names, size_t count) {
-  for (size_t i = 0; i < count; ++i) path += "/" + names[i];
+  size_t size = path.size() + count;
+  for (size_t i = 0; i < count; ++i) size += names[i].size();
+  path.reserve(size);
+  for (size_t i = 0; i < count; ++i) {
+    path += '/';
+    path += names[i];
+  }
   return path;
 }
 
@@ -107,12 +126,15 @@ std::string MatchCase(const std::string& root, const std::vector<std::string>& n
                       NameUse use) {
   if (names.empty()) return root;
   if (use == NameUse::kCreate) {
-    const std::string parent = JoinPosix(root, names, names.size() - 1);
-    if (auto listed = FindInKeptListing(parent.empty() ? "/" : parent, names.back())) {
+    std::string path = JoinPosix(root, names, names.size() - 1);
+    static const std::string kRoot = "/";
+    if (auto listed = FindInKeptListing(path.empty() ? kRoot : path, names.back())) {
       probe.newName = !listed->spelling;
       probe.folder = std::move(listed->folder);
-      probe.leaf = listed->spelling.value_or(names.back());
-      return parent + "/" + probe.leaf;
+      probe.leaf = listed->spelling ? std::move(*listed->spelling) : names.back();
+      path += '/';
+      path += probe.leaf;
+      return path;
     }
   }
   // Most paths name what exists, or a new entry of an existing directory:
@@ -180,16 +202,7 @@ std::string WindowsPath::ToString() const {
 
 std::vector<std::string> SplitGbkPath(std::string_view path) {
   std::vector<std::string> parts;
-  std::string current;
-  ForEachGbkCharacter(path, [&](size_t at, size_t length) {
-    if (length == 1 && IsSeparator(path[at])) {
-      if (!current.empty()) parts.push_back(std::move(current));
-      current.clear();
-    } else {
-      current.append(path.substr(at, length));
-    }
-  });
-  if (!current.empty()) parts.push_back(std::move(current));
+  ForEachGbkComponent(path, [&](std::string_view part) { parts.emplace_back(part); });
   return parts;
 }
 
@@ -206,20 +219,12 @@ std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path)
   return {std::string(path.substr(0, cut)), std::string(path.substr(cut))};
 }
 
-std::string FoldUtf8Case(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
 std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcards) {
   if (path == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
   const std::string_view text(path);
   if (text.empty()) return Refuse(ERROR_PATH_NOT_FOUND);
   // As Windows: the text and its NUL must fit MAX_PATH + 1 wide characters.
-  if (CharacterCount(text) > MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
+  if (text.size() > MAX_PATH && CharacterCount(text) > MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
   if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
     return Refuse(ERROR_BAD_NETPATH);  // network and device paths do not exist here
   }
@@ -240,18 +245,21 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
     result.components = cwd->components;
   }
 
-  for (std::string& part : SplitGbkPath(rest)) {
-    if (part == ".") continue;
+  bool valid = true;
+  result.components.reserve(result.components.size() + 8);
+  const bool endsWithSeparator = ForEachGbkComponent(rest, [&](std::string_view part) {
+    if (!valid || part == ".") return;
     if (part == "..") {
       if (!result.components.empty()) result.components.pop_back();
-      continue;
+      return;
     }
-    std::string name = WithoutTrailingDotsAndSpaces(std::move(part));
-    if (name.empty()) continue;
-    if (!IsValidName(name, allowWildcards)) return Refuse(ERROR_INVALID_NAME);
-    result.components.push_back(std::move(name));
-  }
-  result.trailingSeparator = EndsWithSeparator(rest) && !result.components.empty();
+    const std::string_view name = WithoutTrailingDotsAndSpaces(part);
+    if (name.empty()) return;
+    valid = IsValidName(name, allowWildcards);
+    if (valid) result.components.emplace_back(name);
+  });
+  if (!valid) return Refuse(ERROR_INVALID_NAME);
+  result.trailingSeparator = endsWithSeparator && !result.components.empty();
   return result;
 }
 
@@ -266,6 +274,7 @@ std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* pro
     return std::nullopt;
   }
   std::vector<std::string> names;
+  names.reserve(path.components.size());
   for (const std::string& component : path.components) {
     auto name = GbkToUtf8(component);
     if (!name) {
