@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -154,6 +155,9 @@ class WatchedListings {
   };
   using Listings = std::unordered_map<std::string, Listing>;
   static constexpr size_t kMostListings = 256;
+  // Descriptors held for the latest kept folders only: the program's own
+  // files need the descriptors more.
+  static constexpr size_t kMostOpenFolders = 16;
   static constexpr uint32_t kChanges =
       IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
   // A folder further up can only go or be replaced once it is empty, so its
@@ -194,7 +198,7 @@ class WatchedListings {
     watches_[watch].listing = directory;
     Listing& listing = byPath_[directory] = Listing{info.st_dev, info.st_ino, watch, std::move(*names), ++clock_, {}, false, nullptr};
     listing.pathKept = WatchChain(directory, info, listing.chain);
-    if (listing.pathKept) listing.folder = OpenSame(directory, info);
+    if (listing.pathKept) HoldOpen(listing, directory, info);
     if (!listing.pathKept) DropChain(listing.chain);
     ApplyChanges();
     const auto started = byPath_.find(directory);  // a change applied may have ended it
@@ -221,6 +225,15 @@ class WatchedListings {
     free(real);
     struct stat now;
     return plain && stat(directory.c_str(), &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino;
+  }
+
+  void HoldOpen(Listing& listing, const std::string& directory, const struct stat& info) {
+    listing.folder = OpenSame(directory, info);
+    if (!listing.folder) return;
+    openFolders_.push_back(directory);
+    if (openFolders_.size() <= kMostOpenFolders) return;
+    if (const auto oldest = byPath_.find(openFolders_.front()); oldest != byPath_.end()) oldest->second.folder.reset();
+    openFolders_.pop_front();
   }
 
   // The directory `info` describes, opened by its path; null when the path
@@ -332,6 +345,7 @@ class WatchedListings {
   Listings byPath_;
   std::unordered_map<int, WatchUse> watches_;
   uint64_t clock_ = 0;
+  std::deque<std::string> openFolders_;  // paths of listings holding a descriptor, oldest first
   alignas(inotify_event) char events_[16 * 1024];
 };
 

@@ -217,6 +217,27 @@ TEST_F(MappedDrive, AnotherFolderPutAtAListedPathIsReadAnew) {
   }
 }
 
+// Folders are held open for quick creates, but only the latest few: the
+// program's own files need the descriptors more.
+TEST_F(MappedDrive, OnlyTheLatestFoldersAreHeldOpen) {
+  const auto openDescriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto createInFolders = [&](const std::string& prefix) {
+    for (int i = 0; i < 16; ++i) {
+      const std::string folder = prefix + std::to_string(i);
+      fs::create_directories(Root() + "/" + folder);
+      HANDLE file = Create("C:\\" + folder + "\\a.txt");
+      ASSERT_NE(INVALID_HANDLE_VALUE, file);
+      CloseHandle(file);
+    }
+  };
+  createInFolders("first");
+  const auto afterFirst = openDescriptors();
+  createInFolders("second");
+  EXPECT_EQ(afterFirst, openDescriptors());
+}
+
 TEST_F(MappedDrive, GbkNamesAreUtf8OnDisk) {
   HANDLE file = Create("C:\\" + kChineseGbk);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
