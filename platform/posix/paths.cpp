@@ -120,26 +120,21 @@ std::string JoinPosix(std::string path, const std::vector<std::string>& names, s
   return path;
 }
 
-// The names below `root` as spelt on disk: an existing entry in another
-// spelling stands for the name; below a missing one the rest stay as given.
-std::string MatchCase(const std::string& root, const std::vector<std::string>& names, PathProbe& probe,
-                      NameUse use) {
-  if (names.empty()) return root;
+// The last name of a path, as spelt on disk, when its folder exists as
+// spelt (the usual case: one or two probes settle it); nothing otherwise.
+std::optional<std::string> MatchInFolder(const std::string& parent, const std::string& leaf, PathProbe& probe,
+                                         NameUse use) {
+  static const std::string kRoot = "/";
+  const std::string& directory = parent.empty() ? kRoot : parent;
   if (use == NameUse::kCreate) {
-    std::string path = JoinPosix(root, names, names.size() - 1);
-    static const std::string kRoot = "/";
-    if (auto listed = FindInKeptListing(path.empty() ? kRoot : path, names.back())) {
+    if (auto listed = FindInKeptListing(directory, leaf)) {
       probe.newName = !listed->spelling;
       probe.folder = std::move(listed->folder);
-      probe.leaf = listed->spelling ? std::move(*listed->spelling) : names.back();
-      path += '/';
-      path += probe.leaf;
-      return path;
+      probe.leaf = listed->spelling ? std::move(*listed->spelling) : leaf;
+      return parent + "/" + probe.leaf;
     }
   }
-  // Most paths name what exists, or a new entry of an existing directory:
-  // one or two probes settle them.
-  const std::string spelt = JoinPosix(root, names, names.size());
+  const std::string spelt = parent + "/" + leaf;
   struct stat info;
   if (lstat(spelt.c_str(), &info) == 0) {
     probe.statKnown = !S_ISLNK(info.st_mode);
@@ -147,12 +142,19 @@ std::string MatchCase(const std::string& root, const std::vector<std::string>& n
     return spelt;
   }
   const bool spellingAbsent = errno == ENOENT;
-  const std::string parent = JoinPosix(root, names, names.size() - 1);
-  const std::string directory = parent.empty() ? "/" : parent;
-  if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    const auto match = FindIgnoringCase(directory, names.back(), &info);
-    probe.newName = spellingAbsent && !match;
-    return parent + "/" + match.value_or(names.back());
+  if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  const auto match = FindIgnoringCase(directory, leaf, &info);
+  probe.newName = spellingAbsent && !match;
+  return parent + "/" + match.value_or(leaf);
+}
+
+// The names below `root` as spelt on disk: an existing entry in another
+// spelling stands for the name; below a missing one the rest stay as given.
+std::string MatchCase(const std::string& root, const std::vector<std::string>& names, PathProbe& probe,
+                      NameUse use) {
+  if (names.empty()) return root;
+  if (auto matched = MatchInFolder(JoinPosix(root, names, names.size() - 1), names.back(), probe, use)) {
+    return std::move(*matched);
   }
   std::string posix = root;
   bool parentExists = true;
@@ -167,6 +169,111 @@ std::string MatchCase(const std::string& root, const std::vector<std::string>& n
     }
     posix = exact;
   }
+  return posix;
+}
+
+// A path's drive directory ("" for "/") and its names in UTF-8.
+struct PosixNames {
+  std::string root;
+  std::vector<std::string> names;
+};
+
+std::string RootOf(const Drive& drive) { return drive.root == "/" ? std::string() : drive.root; }
+
+std::optional<PosixNames> PosixNamesOf(const WindowsPath& path) {
+  const auto drive = LookupDrive(path.drive);
+  if (!drive) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (!drive->HasMedium()) {
+    SetLastError(ERROR_NOT_READY);
+    return std::nullopt;
+  }
+  PosixNames posix{RootOf(*drive), {}};
+  posix.names.reserve(path.components.size());
+  for (const std::string& component : path.components) {
+    auto name = GbkToUtf8(component);
+    if (!name) {
+      SetLastError(ERROR_INVALID_NAME);
+      return std::nullopt;
+    }
+    posix.names.push_back(std::move(*name));
+  }
+  return posix;
+}
+
+std::string ResolveNames(const PosixNames& posixNames, bool trailingSeparator, PathProbe* probe, NameUse use) {
+  PathProbe learnt;
+  std::string posix = MatchCase(posixNames.root, posixNames.names, learnt, use);
+  // A trailing separator asks for a directory: the status of the name alone
+  // does not answer that.
+  if (trailingSeparator) learnt.statKnown = false;
+  if (probe) *probe = std::move(learnt);
+  if (posix.empty()) return std::string("/");
+  if (trailingSeparator) posix += '/';
+  return posix;
+}
+
+// Where the last name of a path starts, when the path is "X:\...\name"
+// with a plain name: nothing that parsing would drop or refuse ("." or "..",
+// trailing dots or spaces, invalid characters) and no length to count.
+std::optional<size_t> PlainNameStart(std::string_view text) {
+  if (text.size() < 4 || text.size() > MAX_PATH || text[1] != ':' || !IsSeparator(text[2]) ||
+      !std::isalpha(static_cast<unsigned char>(text[0]))) {
+    return std::nullopt;
+  }
+  size_t cut = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+      ++i;
+    } else if (IsSeparator(text[i])) {
+      cut = i + 1;
+    }
+  }
+  const std::string_view name = text.substr(cut);
+  if (name.empty() || WithoutTrailingDotsAndSpaces(name).size() != name.size() ||
+      !IsValidName(name, false)) {
+    return std::nullopt;
+  }
+  return cut;
+}
+
+// The folder of the last name this thread resolved: the next name in the
+// same folder costs a compare and the conversion of the name alone.
+struct RememberedFolder {
+  std::string windowsPrefix;  // as given, up to and including the last separator
+  std::string root;           // of the drive when it was resolved
+  std::string posixFolder;
+};
+
+RememberedFolder& Remembered() {
+  thread_local RememberedFolder folder;
+  return folder;
+}
+
+void Remember(std::string_view text, const PosixNames& posix) {
+  const auto cut = PlainNameStart(text);
+  if (!cut) return;
+  RememberedFolder& folder = Remembered();
+  folder.windowsPrefix.assign(text.substr(0, *cut));
+  folder.root = posix.root;
+  folder.posixFolder = JoinPosix(posix.root, posix.names, posix.names.size() - 1);
+}
+
+// Nothing when the remembered folder cannot answer; the full way then does.
+std::optional<std::string> ResolveInRememberedFolder(std::string_view text, PathProbe* probe, NameUse use) {
+  const RememberedFolder& folder = Remembered();
+  const auto cut = PlainNameStart(text);
+  if (!cut || text.substr(0, *cut) != folder.windowsPrefix) return std::nullopt;
+  // The drive may have been mapped elsewhere since.
+  const auto drive = LookupDrive(text[0]);
+  if (!drive || !drive->HasMedium() || RootOf(*drive) != folder.root) return std::nullopt;
+  const auto name = GbkToUtf8(text.substr(*cut));
+  if (!name) return std::nullopt;
+  PathProbe learnt;
+  auto posix = MatchInFolder(folder.posixFolder, *name, learnt, use);
+  if (posix && probe) *probe = std::move(learnt);
   return posix;
 }
 
@@ -264,35 +371,9 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
 }
 
 std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe, NameUse use) {
-  const auto drive = LookupDrive(path.drive);
-  if (!drive) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return std::nullopt;
-  }
-  if (!drive->HasMedium()) {
-    SetLastError(ERROR_NOT_READY);
-    return std::nullopt;
-  }
-  std::vector<std::string> names;
-  names.reserve(path.components.size());
-  for (const std::string& component : path.components) {
-    auto name = GbkToUtf8(component);
-    if (!name) {
-      SetLastError(ERROR_INVALID_NAME);
-      return std::nullopt;
-    }
-    names.push_back(std::move(*name));
-  }
-  const std::string root = drive->root == "/" ? std::string() : drive->root;
-  PathProbe learnt;
-  std::string posix = MatchCase(root, names, learnt, use);
-  // A trailing separator asks for a directory: the status of the name alone
-  // does not answer that.
-  if (path.trailingSeparator) learnt.statKnown = false;
-  if (probe) *probe = learnt;
-  if (posix.empty()) return std::string("/");
-  if (path.trailingSeparator) posix += '/';
-  return posix;
+  const auto posix = PosixNamesOf(path);
+  if (!posix) return std::nullopt;
+  return ResolveNames(*posix, path.trailingSeparator, probe, use);
 }
 
 int StatResolved(const std::string& posixPath, const PathProbe& probe, struct stat& info) {
@@ -302,9 +383,15 @@ int StatResolved(const std::string& posixPath, const PathProbe& probe, struct st
 }
 
 std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe, NameUse use) {
+  if (windowsPath != nullptr) {
+    if (auto posix = ResolveInRememberedFolder(windowsPath, probe, use)) return posix;
+  }
   const auto parsed = ParseWindowsPath(windowsPath);
   if (!parsed) return std::nullopt;
-  return ResolveParsed(*parsed, probe, use);
+  const auto posix = PosixNamesOf(*parsed);
+  if (!posix) return std::nullopt;
+  Remember(windowsPath, *posix);
+  return ResolveNames(*posix, parsed->trailingSeparator, probe, use);
 }
 
 std::optional<WindowsPath> WindowsPathOf(const std::string& posixPath) {

@@ -238,6 +238,22 @@ TEST_F(MappedDrive, OnlyTheLatestFoldersAreHeldOpen) {
   EXPECT_EQ(afterFirst, openDescriptors());
 }
 
+// A name in the folder resolved last is resolved as quickly, but only when
+// parsing would keep it as it is.
+TEST_F(MappedDrive, NamesThatParsingChangesAreNotTakenAsNamesOfTheLastFolder) {
+  fs::create_directories(Root() + "/box");
+  const std::string overlong = "C:\\box\\" + std::string(MAX_PATH + 1 - 7, 'y');
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\box\\..", Root()},  {"C:\\box\\.", Root() + "/box"},
+      {"C:\\box\\x. ", Root() + "/box/x"}, {"C:\\box\\a|b", ""},
+      {overlong, ""},
+  };
+  for (const auto& [windows, posix] : cases) {
+    ASSERT_EQ(Root() + "/box/a.txt", ToPosixPath("C:\\box\\a.txt"));
+    EXPECT_EQ(posix, ToPosixPath(windows)) << windows;
+  }
+}
+
 TEST_F(MappedDrive, GbkNamesAreUtf8OnDisk) {
   HANDLE file = Create("C:\\" + kChineseGbk);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
