@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace rtl {
@@ -10,14 +9,10 @@ namespace {
 
 constexpr UINT kGbk = 936;
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::string Convert(std::string_view text, UINT from, UINT to) {
   // Both code pages spell ASCII alike: most names and messages need no
   // conversion at all.
-  if (IsAscii(text)) return std::string(text);
+  if (IsAsciiText(text)) return std::string(text);
   const int length = static_cast<int>(text.size());
   const int wide = MultiByteToWideChar(from, 0, text.data(), length, nullptr, 0);
   if (wide <= 0) return "?";
@@ -31,6 +26,12 @@ std::string Convert(std::string_view text, UINT from, UINT to) {
 }
 
 }  // namespace
+
+bool IsAsciiText(std::string_view Text) {
+  unsigned char bits = 0;
+  for (char c : Text) bits |= static_cast<unsigned char>(c);
+  return bits < 0x80;
+}
 
 std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, CP_UTF8, kGbk); }
 std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, kGbk, CP_UTF8); }

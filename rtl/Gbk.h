@@ -11,6 +11,10 @@ namespace rtl {
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
 
+// True when Text has no byte above 0x7F: spelled alike in every code page
+// the program meets, and without double-byte characters.
+bool IsAsciiText(std::string_view Text);
+
 // True when every byte of Text belongs to a valid code page 936 character.
 bool IsGbkText(std::string_view Text);
 

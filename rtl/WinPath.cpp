@@ -2,17 +2,20 @@
 
 #include <windows.h>
 
+#include "rtl/Gbk.h"
+
 namespace rtl {
 namespace {
 
 // Byte offset of the last whole character at or after which Delimiters
 // occurs, or npos. Trail bytes of double-byte characters are never matched;
-// lead bytes of every double-byte code page lie above ASCII.
+// a path in ASCII has none and is searched from its end.
 size_t LastDelimiter(std::string_view Path, const char* Delimiters) {
+  if (IsAsciiText(Path)) return Path.find_last_of(Delimiters);
   size_t found = std::string_view::npos;
   for (size_t i = 0; i < Path.size(); ++i) {
     const BYTE byte = static_cast<BYTE>(Path[i]);
-    if (byte >= 0x80 && IsDBCSLeadByte(byte) && i + 1 < Path.size()) {
+    if (IsDBCSLeadByte(byte) && i + 1 < Path.size()) {
       ++i;  // skip the trail byte
       continue;
     }
