@@ -30,8 +30,10 @@ class TTargetFinisher {
  public:
   static constexpr size_t kMostPending = 64;
   // The thread sleeps until this many wait (or someone waits for them):
-  // one wake-up per file would cost about what the thread saves.
-  static constexpr size_t kWakeBatch = 16;
+  // one wake-up per file would cost about what the thread saves, and each
+  // costs the waking thread a system call. Half the bound leaves room to go
+  // on while the thread catches up.
+  static constexpr size_t kWakeBatch = 32;
 
   TTargetFinisher();
   ~TTargetFinisher();
