@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "archive/ArcHelpers.h"
 #include "archive/MessageTable.h"
@@ -205,7 +206,7 @@ TZipCommon::TWalkDamage TZipCommon::WalkRecords(TByteFile& archive, TorxFileList
       else
         position += nameLength;
     } else {
-      const std::string name = ReadEntryName(archive, position, nameLength);
+      std::string name = ReadEntryName(archive, position, nameLength);
       const uint16_t flags = central ? fCentralHeader.GeneralPurpose : fLocalHeader.GeneralPurpose;
       if (!name.empty() && select(NormalizeEntryName(unzip::StoredNameAsAnsi(name, flags)))) {
         TEntryInfo entry;
@@ -214,18 +215,18 @@ TZipCommon::TWalkDamage TZipCommon::WalkRecords(TByteFile& archive, TorxFileList
                    static_cast<int32_t>(fCentralHeader.RelativeOffsetOfLocalHeader),
                    fCentralHeader.PackedSize,            fCentralHeader.UnpackedSize,
                    fCentralHeader.CRC32,                 fCentralHeader.ExternalAttr,
-                   name};
+                   std::move(name)};
         } else {
           entry = {fLocalHeader.GeneralPurpose, fLocalHeader.CompressionMethod,
                    position - nameLength - static_cast<int32_t>(sizeof(TLocalHeader)),
                    fLocalHeader.PackedSize,     fLocalHeader.UnpackedSize,
                    fLocalHeader.CRC32,          FILE_ATTRIBUTE_ARCHIVE,
-                   name};
+                   std::move(name)};
         }
         fTotalBytes += static_cast<int32_t>(entry.UnpackedSize);
         const auto date = static_cast<int32_t>(central ? fCentralHeader.FileDate : fLocalHeader.FileDate);
         if (date > fNewestDate) fNewestDate = date;
-        list.Add(entry);
+        list.Add(std::move(entry));
         // A single plain name selects one entry: the rest is not looked at.
         if (!selectAll) return {};
       }

@@ -1,5 +1,7 @@
 #include "archive/ZipRecords.h"
 
+#include <utility>
+
 #include "rtl/Assert.h"
 
 void TorxFileList::SetUp() {
@@ -9,7 +11,7 @@ void TorxFileList::SetUp() {
 
 void TorxFileList::Clear() { items_.clear(); }
 
-void TorxFileList::Add(const TEntryInfo& record) { items_.push_back(std::make_unique<TEntryInfo>(record)); }
+void TorxFileList::Add(TEntryInfo record) { items_.push_back(std::make_unique<TEntryInfo>(std::move(record))); }
 
 TEntryInfo& TorxFileList::Items(int32_t index) {
   VEX_ASSERT("orxFileList", index >= 0 && index < Count());

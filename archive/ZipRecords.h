@@ -91,7 +91,7 @@ class TorxFileList {
   // Creates the inner list (empty); a list set up again is cleared.
   void SetUp();
   void Clear();
-  void Add(const TEntryInfo& record);
+  void Add(TEntryInfo record);
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   // Read in place; the index must be below Count().
   TEntryInfo& Items(int32_t index);
