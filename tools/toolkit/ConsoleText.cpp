@@ -26,10 +26,16 @@ std::string AnsiText(LPCWSTR wide) {
 
 void SetRawConsoleOutput(bool Raw) { rawOutput = Raw; }
 
-bool ConsoleConverts() { return !rawOutput && SpeaksUtf8(GetConsoleOutputCP()); }
+// Asked once: a console's code page does not change under a running tool,
+// and on Windows each question is a call to the console.
+bool ConsoleConverts() {
+  static const bool outputSpeaksUtf8 = SpeaksUtf8(GetConsoleOutputCP());
+  return !rawOutput && outputSpeaksUtf8;
+}
 
 std::string FromConsole(const std::string& typed) {
-  return SpeaksUtf8(GetConsoleCP()) ? rtl::Utf8ToGbk(typed) : typed;
+  static const bool inputSpeaksUtf8 = SpeaksUtf8(GetConsoleCP());
+  return inputSpeaksUtf8 ? rtl::Utf8ToGbk(typed) : typed;
 }
 
 std::string ToConsole(const std::string& ansi) { return ConsoleConverts() ? rtl::GbkToUtf8(ansi) : ansi; }
