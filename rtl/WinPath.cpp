@@ -7,11 +7,21 @@
 namespace rtl {
 namespace {
 
+bool IsOneOf(char c, const char* set) {
+  for (; *set != '\0'; ++set)
+    if (c == *set) return true;
+  return false;
+}
+
 // Byte offset of the last whole character at or after which Delimiters
 // occurs, or npos. Trail bytes of double-byte characters are never matched;
 // a path in ASCII has none and is searched from its end.
 size_t LastDelimiter(std::string_view Path, const char* Delimiters) {
-  if (IsAsciiText(Path)) return Path.find_last_of(Delimiters);
+  if (IsAsciiText(Path)) {
+    for (size_t i = Path.size(); i > 0; --i)
+      if (IsOneOf(Path[i - 1], Delimiters)) return i - 1;
+    return std::string_view::npos;
+  }
   size_t found = std::string_view::npos;
   for (size_t i = 0; i < Path.size(); ++i) {
     const BYTE byte = static_cast<BYTE>(Path[i]);
@@ -19,8 +29,7 @@ size_t LastDelimiter(std::string_view Path, const char* Delimiters) {
       ++i;  // skip the trail byte
       continue;
     }
-    for (const char* delimiter = Delimiters; *delimiter != '\0'; ++delimiter)
-      if (Path[i] == *delimiter) found = i;
+    if (IsOneOf(Path[i], Delimiters)) found = i;
   }
   return found;
 }
