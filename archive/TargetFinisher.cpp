@@ -17,6 +17,9 @@ void TTargetFinisher::Complete(TFinishedTarget& target) {
 
 namespace {
 
+// Every pending target, the queued ones and the one in hand, fits a count.
+static_assert(TTargetFinisher::kMostPending + 1 <= 0xFF);
+
 char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
@@ -57,6 +60,7 @@ void TTargetFinisher::Finish(TFinishedTarget target) {
       --fDrainers;
     }
     fQueue.push_back(std::move(queued));
+    ++fKeyCounts[key & 0xFF];
   } catch (...) {
     // No thread or no memory: the target is finished here.
     lock.unlock();
@@ -71,6 +75,7 @@ void TTargetFinisher::Finish(TFinishedTarget target) {
 bool TTargetFinisher::Pending(const std::string& path) const {
   const uint64_t key = KeyOf(path);
   std::lock_guard lock(fMutex);
+  if (fKeyCounts[key & 0xFF] == 0) return false;
   if (fInHand && fInHand->Names(key, path)) return true;
   return std::any_of(fQueue.begin(), fQueue.end(), [&](const TQueued& queued) { return queued.Names(key, path); });
 }
@@ -122,6 +127,7 @@ void TTargetFinisher::Work() {
       lock.unlock();
       Complete(queued.target);
       lock.lock();
+      --fKeyCounts[queued.key & 0xFF];
       fInHand = nullptr;
       if (fDrainers > 0) fChanged.notify_all();
     }

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +72,9 @@ class TTargetFinisher {
   std::condition_variable fChanged;
   std::deque<TQueued> fQueue;
   const TQueued* fInHand = nullptr;  // the target the thread is finishing
+  // Pending targets (queued or in hand) by the low byte of their key: most
+  // names are known absent without a look at the queue.
+  std::array<uint8_t, 256> fKeyCounts{};
   int fDrainers = 0;  // threads waiting for the queue to empty
   bool fStopping = false;
   bool fHeld = false;
