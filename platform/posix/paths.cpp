@@ -215,14 +215,9 @@ std::string ResolveNames(const PosixNames& posixNames, bool trailingSeparator, P
   return posix;
 }
 
-// Where the last name of a path starts, when the path is "X:\...\name"
-// with a plain name: nothing that parsing would drop or refuse ("." or "..",
-// trailing dots or spaces, invalid characters) and no length to count.
-std::optional<size_t> PlainNameStart(std::string_view text) {
-  if (text.size() < 4 || text.size() > MAX_PATH || text[1] != ':' || !IsSeparator(text[2]) ||
-      !std::isalpha(static_cast<unsigned char>(text[0]))) {
-    return std::nullopt;
-  }
+// Where the last name of a GBK text starts: just after its last separator
+// (a trail byte 0x5C is none), 0 when it has none.
+size_t LastNameStart(std::string_view text) {
   size_t cut = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
@@ -231,12 +226,24 @@ std::optional<size_t> PlainNameStart(std::string_view text) {
       cut = i + 1;
     }
   }
-  const std::string_view name = text.substr(cut);
-  if (name.empty() || WithoutTrailingDotsAndSpaces(name).size() != name.size() ||
-      !IsValidName(name, false)) {
+  return cut;
+}
+
+// A name that parsing keeps as it is: nothing it would drop or refuse ("."
+// or "..", trailing dots or spaces, invalid characters).
+bool IsPlainName(std::string_view name) {
+  return !name.empty() && WithoutTrailingDotsAndSpaces(name).size() == name.size() && IsValidName(name, false);
+}
+
+// Where the last name of a path starts, when the path is "X:\...\name"
+// with a plain name and no length to count.
+std::optional<size_t> PlainNameStart(std::string_view text) {
+  if (text.size() < 4 || text.size() > MAX_PATH || text[1] != ':' || !IsSeparator(text[2]) ||
+      !std::isalpha(static_cast<unsigned char>(text[0]))) {
     return std::nullopt;
   }
-  return cut;
+  const size_t cut = LastNameStart(text);
+  return IsPlainName(text.substr(cut)) ? std::optional<size_t>(cut) : std::nullopt;
 }
 
 // The folder of the last name this thread resolved: the next name in the
@@ -264,12 +271,15 @@ void Remember(std::string_view text, const PosixNames& posix) {
 // Nothing when the remembered folder cannot answer; the full way then does.
 std::optional<std::string> ResolveInRememberedFolder(std::string_view text, PathProbe* probe, NameUse use) {
   const RememberedFolder& folder = Remembered();
-  const auto cut = PlainNameStart(text);
-  if (!cut || text.substr(0, *cut) != folder.windowsPrefix) return std::nullopt;
+  const std::string& prefix = folder.windowsPrefix;
+  // The prefix ends with a separator, so the name's characters start there.
+  if (prefix.empty() || text.size() > MAX_PATH || !text.starts_with(prefix)) return std::nullopt;
+  const std::string_view plain = text.substr(prefix.size());
+  if (LastNameStart(plain) != 0 || !IsPlainName(plain)) return std::nullopt;
   // The drive may have been mapped elsewhere since.
   const auto drive = LookupDrive(text[0]);
   if (!drive || !drive->HasMedium() || RootOf(*drive) != folder.root) return std::nullopt;
-  const auto name = GbkToUtf8(text.substr(*cut));
+  const auto name = GbkToUtf8(plain);
   if (!name) return std::nullopt;
   PathProbe learnt;
   auto posix = MatchInFolder(folder.posixFolder, *name, learnt, use);
@@ -314,15 +324,9 @@ std::vector<std::string> SplitGbkPath(std::string_view path) {
 }
 
 std::pair<std::string, std::string> SplitLastGbkComponent(std::string_view path) {
-  size_t cut = std::string_view::npos;  // offset just after the last separator
-  ForEachGbkCharacter(path, [&](size_t at, size_t length) {
-    if (length == 1 && IsSeparator(path[at])) cut = at + 1;
-  });
-  if (cut == std::string_view::npos && path.size() >= 2 && path[1] == ':' &&
-      std::isalpha(static_cast<unsigned char>(path[0]))) {
-    cut = 2;
-  }
-  if (cut == std::string_view::npos) return {std::string(), std::string(path)};
+  size_t cut = LastNameStart(path);
+  if (cut == 0 && path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) cut = 2;
+  if (cut == 0) return {std::string(), std::string(path)};
   return {std::string(path.substr(0, cut)), std::string(path.substr(cut))};
 }
 

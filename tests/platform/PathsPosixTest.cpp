@@ -246,7 +246,7 @@ TEST_F(MappedDrive, NamesThatParsingChangesAreNotTakenAsNamesOfTheLastFolder) {
   const std::pair<std::string, std::string> cases[] = {
       {"C:\\box\\..", Root()},  {"C:\\box\\.", Root() + "/box"},
       {"C:\\box\\x. ", Root() + "/box/x"}, {"C:\\box\\a|b", ""},
-      {overlong, ""},
+      {overlong, ""},       {"C:\\box\\in\\c.txt", Root() + "/box/in/c.txt"},
   };
   for (const auto& [windows, posix] : cases) {
     ASSERT_EQ(Root() + "/box/a.txt", ToPosixPath("C:\\box\\a.txt"));
