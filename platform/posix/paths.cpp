@@ -150,10 +150,12 @@ std::optional<std::string> MatchInFolder(const std::string& parent, const std::s
 
 // The names below `root` as spelt on disk: an existing entry in another
 // spelling stands for the name; below a missing one the rest stay as given.
+// `folderAsSpelt` tells whether the folder of the last name exists as spelt.
 std::string MatchCase(const std::string& root, const std::vector<std::string>& names, PathProbe& probe,
-                      NameUse use) {
+                      NameUse use, bool& folderAsSpelt) {
   if (names.empty()) return root;
   if (auto matched = MatchInFolder(JoinPosix(root, names, names.size() - 1), names.back(), probe, use)) {
+    folderAsSpelt = true;
     return std::move(*matched);
   }
   std::string posix = root;
@@ -203,9 +205,10 @@ std::optional<PosixNames> PosixNamesOf(const WindowsPath& path) {
   return posix;
 }
 
-std::string ResolveNames(const PosixNames& posixNames, bool trailingSeparator, PathProbe* probe, NameUse use) {
+std::string ResolveNames(const PosixNames& posixNames, bool trailingSeparator, PathProbe* probe, NameUse use,
+                         bool& folderAsSpelt) {
   PathProbe learnt;
-  std::string posix = MatchCase(posixNames.root, posixNames.names, learnt, use);
+  std::string posix = MatchCase(posixNames.root, posixNames.names, learnt, use, folderAsSpelt);
   // A trailing separator asks for a directory: the status of the name alone
   // does not answer that.
   if (trailingSeparator) learnt.statKnown = false;
@@ -270,7 +273,7 @@ void Remember(std::string_view text, const PosixNames& posix) {
 
 // Nothing when the remembered folder cannot answer; the full way then does.
 std::optional<std::string> ResolveInRememberedFolder(std::string_view text, PathProbe* probe, NameUse use) {
-  const RememberedFolder& folder = Remembered();
+  RememberedFolder& folder = Remembered();
   const std::string& prefix = folder.windowsPrefix;
   // The prefix ends with a separator, so the name's characters start there.
   if (prefix.empty() || text.size() > MAX_PATH || !text.starts_with(prefix)) return std::nullopt;
@@ -283,6 +286,7 @@ std::optional<std::string> ResolveInRememberedFolder(std::string_view text, Path
   if (!name) return std::nullopt;
   PathProbe learnt;
   auto posix = MatchInFolder(folder.posixFolder, *name, learnt, use);
+  if (!posix) folder.windowsPrefix.clear();  // no longer there as spelt
   if (posix && probe) *probe = std::move(learnt);
   return posix;
 }
@@ -377,7 +381,8 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, bool allowWildcard
 std::optional<std::string> ResolveParsed(const WindowsPath& path, PathProbe* probe, NameUse use) {
   const auto posix = PosixNamesOf(path);
   if (!posix) return std::nullopt;
-  return ResolveNames(*posix, path.trailingSeparator, probe, use);
+  bool folderAsSpelt = false;
+  return ResolveNames(*posix, path.trailingSeparator, probe, use, folderAsSpelt);
 }
 
 int StatResolved(const std::string& posixPath, const PathProbe& probe, struct stat& info) {
@@ -394,8 +399,11 @@ std::optional<std::string> ResolvePath(const char* windowsPath, PathProbe* probe
   if (!parsed) return std::nullopt;
   const auto posix = PosixNamesOf(*parsed);
   if (!posix) return std::nullopt;
-  Remember(windowsPath, *posix);
-  return ResolveNames(*posix, parsed->trailingSeparator, probe, use);
+  // Only a folder that exists as spelt answers quickly next time.
+  bool folderAsSpelt = false;
+  std::string resolved = ResolveNames(*posix, parsed->trailingSeparator, probe, use, folderAsSpelt);
+  if (folderAsSpelt) Remember(windowsPath, *posix);
+  return resolved;
 }
 
 std::optional<WindowsPath> WindowsPathOf(const std::string& posixPath) {
