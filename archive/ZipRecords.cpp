@@ -11,11 +11,11 @@ void TorxFileList::SetUp() {
 
 void TorxFileList::Clear() { items_.clear(); }
 
-void TorxFileList::Add(TEntryInfo record) { items_.push_back(std::make_unique<TEntryInfo>(std::move(record))); }
+void TorxFileList::Add(TEntryInfo record) { items_.push_back(std::move(record)); }
 
 TEntryInfo& TorxFileList::Items(int32_t index) {
   VEX_ASSERT("orxFileList", index >= 0 && index < Count());
-  return *items_[static_cast<size_t>(index)];
+  return items_[static_cast<size_t>(index)];
 }
 
 void TorxFileList::TearDown() {

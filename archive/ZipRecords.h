@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,13 +92,16 @@ class TorxFileList {
   void Clear();
   void Add(TEntryInfo record);
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
-  // Read in place; the index must be below Count().
+  // Read in place, valid until the next Add or Clear; the index must be
+  // below Count().
   TEntryInfo& Items(int32_t index);
   // Clears and frees the inner list.
   void TearDown();
   bool IsSetUp() const { return setUp_; }
 
  private:
-  std::vector<std::unique_ptr<TEntryInfo>> items_;
+  // In one block: the run reads them in order, after the walk has touched
+  // much other memory.
+  std::vector<TEntryInfo> items_;
   bool setUp_ = false;
 };
