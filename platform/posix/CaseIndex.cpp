@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -84,7 +85,12 @@ std::optional<NameIndex> ReadNames(const std::string& directory) {
 
 // "/a/b" and "c" make "/a/b/c"; "/" and "c" make "/c".
 std::string ChildPath(const std::string& directory, const char* name) {
-  return directory == "/" ? "/" + std::string(name) : directory + "/" + name;
+  std::string path;
+  path.reserve(directory.size() + 1 + std::strlen(name));
+  if (directory != "/") path += directory;
+  path += '/';
+  path += name;
+  return path;
 }
 
 // The folders on the way to an absolute path, from "/" to its parent.

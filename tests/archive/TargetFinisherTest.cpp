@@ -22,7 +22,7 @@ TEST_F(ExtractTest, FinisherHoldsAtMostItsBoundOfTargets) {
   TTargetFinisher finisher;
   finisher.Hold();
   auto finish = [&](int i) {
-    const std::string path = Win("f" + std::to_string(i));
+    const std::string path = Win(std::string("f").append(std::to_string(i)));
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     finisher.Finish({handle, std::nullopt, FILE_ATTRIBUTE_READONLY, path});
@@ -30,12 +30,12 @@ TEST_F(ExtractTest, FinisherHoldsAtMostItsBoundOfTargets) {
   const int bound = static_cast<int>(TTargetFinisher::kMostPending);
   for (int i = 0; i < bound; ++i) finish(i);
   EXPECT_TRUE(finisher.Pending(Win("F0")));
-  EXPECT_TRUE(finisher.Pending(Win("f" + std::to_string(bound - 1))));
-  for (int i = 0; i < bound; ++i) EXPECT_FALSE(ReadOnly(Win("f" + std::to_string(i)))) << i;
+  EXPECT_TRUE(finisher.Pending(Win(std::string("f").append(std::to_string(bound - 1)))));
+  for (int i = 0; i < bound; ++i) EXPECT_FALSE(ReadOnly(Win(std::string("f").append(std::to_string(i))))) << i;
   finish(bound);  // one past the bound: the hold gives way
   finisher.Drain();
   EXPECT_TRUE(finisher.Idle());
-  for (int i = 0; i <= bound; ++i) EXPECT_TRUE(ReadOnly(Win("f" + std::to_string(i)))) << i;
+  for (int i = 0; i <= bound; ++i) EXPECT_TRUE(ReadOnly(Win(std::string("f").append(std::to_string(i))))) << i;
 }
 
 TEST_F(ExtractTest, ANameComingAgainMeetsItsEarlierTargetFinished) {

@@ -169,7 +169,7 @@ TEST_F(RegistryFileTest, ConcurrentWritersLoseNothing) {
     if (child == 0) {
       int failures = 0;
       for (int i = 0; i < kWrites; ++i) {
-        const std::string name = "W" + std::to_string(writer) + "_" + std::to_string(i);
+        const std::string name = std::string("W").append(std::to_string(writer)).append("_").append(std::to_string(i));
         failures += Write(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared", name.c_str(), name) != ERROR_SUCCESS;
       }
       _exit(failures);
@@ -182,7 +182,7 @@ TEST_F(RegistryFileTest, ConcurrentWritersLoseNothing) {
   }
   for (int writer = 0; writer < kWriters; ++writer) {
     for (int i = 0; i < kWrites; ++i) {
-      const std::string name = "W" + std::to_string(writer) + "_" + std::to_string(i);
+      const std::string name = std::string("W").append(std::to_string(writer)).append("_").append(std::to_string(i));
       EXPECT_EQ(name + '\0', Query(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shared", name.c_str()));
     }
   }
