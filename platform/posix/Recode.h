@@ -33,6 +33,11 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8);
 // the ANSI functions of Windows report them.
 std::string Utf8ToGbkLossy(std::string_view utf8);
 
+// Text of a code page as wide characters and back, through the Win32 calls
+// (what they cannot convert is replaced); nothing when a conversion fails.
+std::wstring WideOf(UINT codePage, std::string_view text);
+std::optional<std::string> NarrowOf(UINT codePage, std::wstring_view wide);
+
 // GBK is a double-byte code page: a lead byte 0x81..0xFE starts a
 // two-byte character.
 inline bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }

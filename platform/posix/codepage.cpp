@@ -207,3 +207,27 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
   if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = result->replaced ? TRUE : FALSE;
   return Deliver(result->bytes, lpMultiByteStr, cbMultiByte);
 }
+
+namespace vexplat::detail {
+
+std::wstring WideOf(UINT codePage, std::string_view text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int count = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+  if (count <= 0) return {};
+  std::wstring wide(static_cast<size_t>(count), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), count);
+  return wide;
+}
+
+std::optional<std::string> NarrowOf(UINT codePage, std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  const int length = static_cast<int>(wide.size());
+  const int size = WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::nullopt;
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), length, text.data(), size, nullptr, nullptr);
+  return text;
+}
+
+}  // namespace vexplat::detail

@@ -407,21 +407,8 @@ const std::vector<std::string>& StartArguments() {
   return arguments;
 }
 
-std::wstring Utf8ToWide(const std::string& utf8) {
-  const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(count > 0 ? count : 1), L'\0');
-  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), count);
-  wide.pop_back();
-  return wide;
-}
-
-std::string WideToUtf8(LPCWSTR wide) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size > 0 ? size : 1), '\0');
-  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), size, nullptr, nullptr);
-  utf8.pop_back();
-  return utf8;
-}
+// Command lines cross between wide text and UTF-8, the arguments' own spelling.
+std::string Utf8Of(LPCWSTR wide) { return vexplat::detail::NarrowOf(CP_UTF8, wide).value_or(std::string()); }
 
 }  // namespace
 
@@ -437,7 +424,7 @@ LPSTR WINAPI GetCommandLineA() {
 }
 
 LPWSTR WINAPI GetCommandLineW() {
-  static std::wstring line = Utf8ToWide(vexplat::detail::QuoteCommandLine(StartArguments()));
+  static std::wstring line = vexplat::detail::WideOf(CP_UTF8, vexplat::detail::QuoteCommandLine(StartArguments()));
   return line.data();
 }
 
@@ -448,16 +435,16 @@ LPWSTR* WINAPI CommandLineToArgvW(LPCWSTR lpCmdLine, int* pNumArgs) {
   }
   // Splitting in UTF-8 is splitting the wide text: the rules only look at
   // blanks, quotes and backslashes, which UTF-8 keeps as single bytes.
-  std::vector<std::string> arguments = vexplat::detail::SplitCommandLine(WideToUtf8(lpCmdLine));
+  std::vector<std::string> arguments = vexplat::detail::SplitCommandLine(Utf8Of(lpCmdLine));
   if (arguments.empty()) {
     // An empty line stands for the program itself, as on Windows.
-    std::vector<std::string> own = vexplat::detail::SplitCommandLine(WideToUtf8(GetCommandLineW()));
+    std::vector<std::string> own = vexplat::detail::SplitCommandLine(Utf8Of(GetCommandLineW()));
     if (!own.empty()) arguments.push_back(own.front());
   }
   std::vector<std::wstring> wide;
   size_t characters = 0;
   for (const std::string& argument : arguments) {
-    wide.push_back(Utf8ToWide(argument));
+    wide.push_back(vexplat::detail::WideOf(CP_UTF8, argument));
     characters += wide.back().size() + 1;
   }
   const size_t pointers = (wide.size() + 1) * sizeof(LPWSTR);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "LnkFile.h"
+#include "Recode.h"
 #include "ShellLink.h"
 
 namespace vexplat::detail {
@@ -31,14 +32,7 @@ HRESULT Store(std::string& slot, LPCSTR text) {
   return S_OK;
 }
 
-std::optional<std::string> AnsiOf(LPCOLESTR wide) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::nullopt;
-  std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
-  text.resize(static_cast<size_t>(size) - 1);
-  return text;
-}
+std::optional<std::string> AnsiOf(LPCOLESTR wide) { return vexplat::detail::NarrowOf(CP_ACP, wide); }
 
 // What the file system knows of the target: full path, attributes, size,
 // times and its volume. A target that does not exist keeps zeros.
